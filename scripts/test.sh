@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole suite: the normal build, then the same
+# tests under AddressSanitizer+UndefinedBehaviorSanitizer and ThreadSanitizer,
+# then each fuzz target for a short bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+run_suite() {
+  local flavour="$1" dir="$2"
+  echo "== $flavour build"
+  scripts/build.sh "$flavour"
+  echo "== $flavour tests"
+  (cd "$dir" && ctest --output-on-failure -j "$(nproc)" --timeout 300)
+}
+
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+
+run_suite normal build
+run_suite asan build-asan
+run_suite tsan build-tsan
+scripts/fuzz.sh "${TILTDECK_FUZZ_SECONDS:-30}"

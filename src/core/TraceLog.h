@@ -1,0 +1,73 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/TraceLevel.h"
+
+// The one trace of every layer: each line goes to the trace file at once and
+// to a pending text that the output pane collects on its own timer.
+class TraceLog {
+ public:
+  static constexpr size_t kMaxMessage = 50000;
+
+  // Creates (or truncates) the trace file at filePath; an empty path or a
+  // file that cannot be created leaves logging off.
+  explicit TraceLog(std::string filePath);
+  ~TraceLog();
+  TraceLog(const TraceLog&) = delete;
+  TraceLog& operator=(const TraceLog&) = delete;
+
+  // The application's log, with its file in the folder given to
+  // SetInstanceFolder before the first call (the home folder otherwise).
+  static TraceLog& Instance();
+  static void SetInstanceFolder(const std::string& folder);
+
+  void Write(int level, const char* classTag, uint8_t aldNumber, const char* format, ...)
+      __attribute__((format(printf, 5, 6)));
+  void VWrite(int level, const char* classTag, uint8_t aldNumber, const char* format, va_list args);
+
+  static std::string HexDump(const uint8_t* bytes, size_t count);
+  static const char* LevelText(int level);
+  static std::string AldText(uint8_t aldNumber);
+
+  void SetLogging(bool on) { logging_ = on; }
+  bool IsLogging() const { return logging_; }
+  void SetClassSuppressed(const std::string& classTag, bool suppressed);
+  bool IsClassSuppressed(const std::string& classTag) const;
+  void SetLevelSuppressed(const std::string& levelText, bool suppressed);
+  bool IsLevelSuppressed(const std::string& levelText) const;
+  void SetAldFilter(uint8_t aldNumber) { aldFilter_ = aldNumber; }
+  uint8_t AldFilter() const { return aldFilter_; }
+
+  // Copies the trace file to path and keeps appending to the trace file.
+  void SaveAs(const std::string& path);
+  // Empties the trace file; logging continues into it.
+  void ClearFile();
+  // Returns the text written since the last call, lines ending in CR LF.
+  std::string TakePending();
+
+  const std::string& FilePath() const { return filePath_; }
+
+ private:
+  bool Passes(int level, const char* classTag, uint8_t aldNumber) const;
+  void ReopenFile(const char* mode, bool wasLogging);
+  static std::string FormatMessage(const char* format, va_list args);
+  static std::string TimeText();
+
+  const std::string filePath_;
+  std::atomic<bool> logging_{false};
+  std::atomic<uint8_t> aldFilter_{0xFF};
+
+  mutable std::mutex filterLock_;  // guards the suppression lists
+  std::vector<std::string> suppressedClasses_;
+  std::vector<std::string> suppressedLevels_;
+
+  std::mutex lock_;  // guards pending_ and file_
+  std::string pending_;
+  FILE* file_ = nullptr;
+};
