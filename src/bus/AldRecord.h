@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "bus/AldSubunit.h"
+#include "core/Relaxed.h"
+
+// One antenna line device. The scalars that the scan on the worker thread and
+// the user-interface thread both touch are Relaxed; strings and device data
+// are written only by the thread running the procedure that produced them.
+struct AldRecord {
+  static constexpr int kMaxSubunits = 6;
+  static constexpr int kUniqueIdMax = 19;
+
+  Relaxed<int32_t> InUse = 0;
+  Relaxed<uint8_t> Address = 0;
+  Relaxed<uint8_t> DeviceType = 0xFF;
+  Relaxed<uint8_t> State = 0;
+  Relaxed<uint8_t> AisgVersion = 0xFF;
+  char VendorCode[3] = {};
+  char UniqueId[kUniqueIdMax + 1] = {};
+  Relaxed<uint8_t> UniqueIdLength = 0;
+  Relaxed<uint8_t> RecvSeq = 0;
+  Relaxed<uint8_t> SendSeq = 0;
+  Relaxed<uint8_t> MissedPolls = 0;
+  Relaxed<int32_t> Busy = 0;
+  Relaxed<int32_t> PollingEnabled = 1;
+  Relaxed<uint8_t> SubunitCount = 1;
+  Relaxed<uint8_t> SelectedSubunit = 0;
+  std::string ProductNumber;
+  std::string SerialNumber;
+  std::string HardwareVersion;
+  std::string SoftwareVersion;
+  AldSubunit Subunits[kMaxSubunits];
+};
