@@ -1,0 +1,81 @@
+#include "link/HdlcCodec.h"
+
+namespace {
+
+std::array<uint16_t, 256> BuildFcsTable() {
+  std::array<uint16_t, 256> table{};
+  for (unsigned i = 0; i < 256; ++i) {
+    unsigned v = i;
+    for (int bit = 0; bit < 8; ++bit) v = (v & 1) ? (v >> 1) ^ 0x8408 : v >> 1;
+    table[i] = static_cast<uint16_t>(v);
+  }
+  return table;
+}
+
+uint16_t PutEscaped(uint8_t octet, uint8_t* out, uint16_t at) {
+  if (octet == HdlcCodec::kFlag || octet == HdlcCodec::kEscape) {
+    out[at++] = HdlcCodec::kEscape;
+    octet ^= 0x20;
+  }
+  out[at++] = octet;
+  return at;
+}
+
+}  // namespace
+
+const std::array<uint16_t, 256>& HdlcCodec::FcsTable() {
+  static const std::array<uint16_t, 256> table = BuildFcsTable();
+  return table;
+}
+
+uint16_t HdlcCodec::FcsRun(uint16_t fcs, const uint8_t* data, size_t length) {
+  for (size_t i = 0; i < length; ++i) fcs = FcsUpdate(fcs, data[i]);
+  return fcs;
+}
+
+uint16_t HdlcCodec::Encode(const uint8_t* content, uint16_t length, uint8_t* out) {
+  uint16_t at = 0;
+  uint16_t fcs = kFcsInit;
+  out[at++] = kFlag;
+  for (uint16_t i = 0; i < length; ++i) {
+    fcs = FcsUpdate(fcs, content[i]);
+    at = PutEscaped(content[i], out, at);
+  }
+  fcs = static_cast<uint16_t>(~fcs);
+  at = PutEscaped(static_cast<uint8_t>(fcs & 0xFF), out, at);
+  at = PutEscaped(static_cast<uint8_t>(fcs >> 8), out, at);
+  out[at++] = kFlag;
+  return at;
+}
+
+HdlcCodec::Decoded HdlcCodec::Decode(const uint8_t* raw, uint16_t rawLength, uint8_t* out) {
+  if (rawLength == 0 || raw[0] != kFlag || raw[rawLength - 1] != kFlag) return {kProtocolError, 0, false};
+  uint16_t count = 0;
+  uint16_t fcs = kFcsInit;
+  bool escaped = false;
+  for (uint16_t i = 0; i < rawLength; ++i) {
+    uint8_t octet = raw[i];
+    if (octet == kFlag) {
+      if (!escaped && count >= 2 && fcs == kFcsGood) {
+        ResultCode result = (i + 1 == rawLength) ? kSuccess : kCollision;
+        return {result, static_cast<uint16_t>(count - 2), false};
+      }
+      escaped = false;
+      count = 0;
+      fcs = kFcsInit;
+      continue;
+    }
+    if (octet == kEscape && !escaped) {
+      escaped = true;
+      continue;
+    }
+    if (escaped) {
+      escaped = false;
+      octet ^= 0x20;
+    }
+    out[count++] = octet;
+    fcs = FcsUpdate(fcs, octet);
+    if (count == kMaxDecoded) return {kCrc16Error, 0, true};
+  }
+  return {kProtocolError, 0, true};
+}

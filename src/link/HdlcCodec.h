@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "layer7/ResultCode.h"
+
+// The wire form of one AISG HDLC frame: flags, octet transparency and the
+// 16-bit frame check sequence. Pure functions, no port and no trace, so that
+// both the primary and the simulated devices frame the same way.
+class HdlcCodec {
+ public:
+  static constexpr uint8_t kFlag = 0x7E;
+  static constexpr uint8_t kEscape = 0x7D;
+  static constexpr uint16_t kFcsInit = 0xFFFF;
+  static constexpr uint16_t kFcsGood = 0xF0B8;
+  // A decode fails once this many octets gathered without a closing flag.
+  static constexpr uint16_t kMaxDecoded = 84;
+  static constexpr uint16_t kMaxContent = kMaxDecoded - 3;
+  // Transmit and receive buffers of one exchange.
+  static constexpr uint16_t kBufferSize = 168;
+
+  struct Decoded {
+    ResultCode Result;
+    uint16_t Length;  // content octets delivered
+    bool Warn;        // the "invalid frame" warning applies
+  };
+
+  static const std::array<uint16_t, 256>& FcsTable();
+  static uint16_t FcsUpdate(uint16_t fcs, uint8_t octet) {
+    return static_cast<uint16_t>((fcs >> 8) ^ FcsTable()[(fcs ^ octet) & 0xFF]);
+  }
+  static uint16_t FcsRun(uint16_t fcs, const uint8_t* data, size_t length);
+
+  // Writes the frame of content into out, which must hold 2 x length + 6
+  // octets; returns the number of octets written.
+  static uint16_t Encode(const uint8_t* content, uint16_t length, uint8_t* out);
+
+  // Finds the first valid frame in the octets of one read and copies its
+  // content to out, which must hold kMaxDecoded octets.
+  static Decoded Decode(const uint8_t* raw, uint16_t rawLength, uint8_t* out);
+};
