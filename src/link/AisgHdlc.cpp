@@ -1,0 +1,102 @@
+#include "link/AisgHdlc.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "bus/AldTable.h"
+#include "core/TraceLog.h"
+#include "layer7/AldType.h"
+#include "link/LinkObserver.h"
+
+AisgHdlc::AisgHdlc(TraceLog& log, AldTable& table)
+    : AisgSerial(log, table), log_(log), alds_(table), classTag_(TraceClass::kHdlc) {
+  // TODO(#6): run the adapter search here once port inventory exists.
+  HdlcCodec::FcsTable();
+}
+
+AisgHdlc& AisgHdlc::Instance() {
+  static AisgHdlc* link = new AisgHdlc(TraceLog::Instance(), AldTable::Instance());
+  return *link;
+}
+
+int AisgHdlc::ConfigurePort(const std::string& name, uint32_t baud) {
+  log_.Write(kTraceInfo, classTag_, 0, "Configuring port '%s'", name.c_str());
+  SetPortName(name);
+  Open();
+  SetBaudRate(baud);
+  return 1;
+}
+
+void AisgHdlc::EncodeFrame(const uint8_t* content, uint16_t length, uint8_t* out, uint16_t* outLength) {
+  *outLength = HdlcCodec::Encode(content, length, out);
+}
+
+ResultCode AisgHdlc::DecodeFrame(const uint8_t* raw, uint8_t* out, uint16_t rawLength, uint16_t* outLength) {
+  HdlcCodec::Decoded d = HdlcCodec::Decode(raw, rawLength, out);
+  if (d.Warn) log_.Write(kTraceWarning, classTag_, 0, "Invalid hdlc frame received");
+  *outLength = d.Length;
+  return d.Result;
+}
+
+FrameKind AisgHdlc::ClassifyControl(uint8_t control) {
+  if ((control & 0x01) == 0) return FrameKind::I;
+  if ((control & 0x03) == 0x01) {
+    switch ((control >> 2) & 0x03) {
+      case 0: return FrameKind::RR;
+      case 1: return FrameKind::RNR;
+      default: return FrameKind::Other;
+    }
+  }
+  return (control & ~0x10) == 0x0F ? FrameKind::DM : FrameKind::Other;
+}
+
+ResultCode AisgHdlc::Exchange(const uint8_t* request, uint8_t* answer, uint16_t* length) {
+  std::lock_guard<std::mutex> lock(busMutex_);
+  return ExchangeLocked(request, answer, length);
+}
+
+// The caller's answer buffer needs only the content: decoding happens in a
+// buffer of our own, so no frame on the wire can write past it.
+ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length) {
+  if (*length > HdlcCodec::kMaxContent) {
+    log_.Write(kTraceError, classTag_, 0, "Request of %u octets does not fit in one frame", *length);
+    *length = 0;
+    return kSoftwareError;
+  }
+  uint8_t tx[HdlcCodec::kBufferSize] = {};
+  uint16_t txLength = 0;
+  EncodeFrame(request, *length, tx, &txLength);
+  Write(tx, txLength);
+  uint8_t rx[HdlcCodec::kBufferSize] = {};
+  uint32_t received = std::min<uint32_t>(Read(rx, HdlcCodec::kBufferSize), HdlcCodec::kBufferSize);
+  *length = 0;
+  if (received == 0) return kTimeout;
+  uint8_t decoded[HdlcCodec::kMaxDecoded] = {};
+  ResultCode result = DecodeFrame(rx, decoded, static_cast<uint16_t>(received), length);
+  std::memcpy(answer, decoded, *length);
+  return result;
+}
+
+ResultCode AisgHdlc::ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length) {
+  *length = static_cast<uint16_t>(request.size());
+  return Exchange(request.data(), answer, length);
+}
+
+void AisgHdlc::AddLinkObserver(LinkObserver* observer) {
+  std::lock_guard<std::mutex> lock(observerMutex_);
+  observers_.push_back(observer);
+}
+
+void AisgHdlc::RemoveLinkObserver(LinkObserver* observer) {
+  std::lock_guard<std::mutex> lock(observerMutex_);
+  observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
+}
+
+void AisgHdlc::NotifyLinkLost(uint8_t address) {
+  std::vector<LinkObserver*> observers;
+  {
+    std::lock_guard<std::mutex> lock(observerMutex_);
+    observers = observers_;
+  }
+  for (LinkObserver* o : observers) o->OnLinkLost(address);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "layer7/ResultCode.h"
+#include "link/FrameKind.h"
+#include "link/HdlcCodec.h"
+#include "serial/AisgSerial.h"
+
+class AldTable;
+struct AldRecord;
+class LinkObserver;
+class TraceLog;
+
+// The primary station's link layer: every operation is one exchange (one
+// frame written, one read) under the bus mutex, so exchanges from the
+// worker thread and the user-interface thread never overlap on the port.
+class AisgHdlc : public AisgSerial {
+ public:
+  // Answer buffers handed to the link layer must hold this many octets.
+  static constexpr uint16_t kAnswerBuffer = HdlcCodec::kMaxDecoded;
+  // Longest layer-7 message an I-frame carries (3 header octets + 76 data).
+  static constexpr uint16_t kMaxMessage = 79;
+
+  AisgHdlc(TraceLog& log, AldTable& table);
+  static AisgHdlc& Instance();
+
+  // Always 1; the outcome is LastError, empty on success.
+  int ConfigurePort(const std::string& name, uint32_t baud);
+
+  static void EncodeFrame(const uint8_t* content, uint16_t length, uint8_t* out, uint16_t* outLength);
+  ResultCode DecodeFrame(const uint8_t* raw, uint8_t* out, uint16_t rawLength, uint16_t* outLength);
+  // On entry *length is the request's content length; on return the answer's.
+  ResultCode Exchange(const uint8_t* request, uint8_t* answer, uint16_t* length);
+  static FrameKind ClassifyControl(uint8_t control);
+
+  // Discovery and addressing.
+  ResultCode ResetRequest();
+  ResultCode XidScan(const uint8_t* pattern, const uint8_t* mask, uint8_t length, AldRecord* record);
+  ResultCode AssignAddress(uint8_t slot);
+  ResultCode ProtocolVersion(uint8_t address);
+
+  // Connection, I-frames and polls.
+  ResultCode Connect(uint8_t address);
+  ResultCode Disconnect(uint8_t address);
+  ResultCode SendIFrame(uint8_t address, const uint8_t* message, uint8_t* answer);
+  ResultCode Poll(uint8_t address, uint8_t* payload);
+
+  void AddLinkObserver(LinkObserver* observer);
+  void RemoveLinkObserver(LinkObserver* observer);
+
+  AldTable& Alds() { return alds_; }
+
+ private:
+  ResultCode ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length);
+  ResultCode ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
+  ResultCode ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
+  ResultCode ScanResponse(const uint8_t* answer, uint16_t length, AldRecord& record);
+  ResultCode AssignAddressResponse(uint8_t slot, const uint8_t* answer, uint16_t length);
+  ResultCode ProtocolVersionResponse(uint8_t address, const uint8_t* answer, uint16_t length, uint8_t* version);
+  ResultCode FormatError(const char* parser, uint8_t aldNumber);
+  ResultCode AnswerKind(uint8_t address, const uint8_t* answer, uint16_t length, uint8_t* info, bool polling);
+  void CountMissedPoll(uint8_t address);
+  void NotifyLinkLost(uint8_t address);
+
+  TraceLog& log_;
+  AldTable& alds_;
+  const char* classTag_;
+  std::mutex busMutex_;
+  std::mutex observerMutex_;
+  std::vector<LinkObserver*> observers_;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "link/AisgHdlc.h"
+#include "link/HdlcCodec.h"
+
+// The link layer with its port replaced by a script: every Write is recorded,
+// every Read returns the next scripted raw answer (nothing when the script is
+// empty), so exchanges run in-process and without time.
+class ScriptedHdlc : public AisgHdlc {
+ public:
+  using AisgHdlc::AisgHdlc;
+
+  uint32_t Write(const uint8_t* data, uint32_t length) override {
+    written.emplace_back(data, data + length);
+    if (onWrite) onWrite(written.back());
+    return length;
+  }
+
+  uint32_t Read(uint8_t* buffer, uint32_t capacity) override {
+    if (answers.empty()) return 0;
+    std::vector<uint8_t> raw = answers.front();
+    answers.pop_front();
+    uint32_t n = raw.size() < capacity ? static_cast<uint32_t>(raw.size()) : capacity;
+    std::copy(raw.begin(), raw.begin() + n, buffer);
+    return n;
+  }
+
+  // Queues the framed content as the answer to a later read.
+  void AnswerFrame(const std::vector<uint8_t>& content) { answers.push_back(Frame(content)); }
+  void AnswerRaw(const std::vector<uint8_t>& raw) { answers.push_back(raw); }
+  void AnswerNothing() { answers.push_back({}); }
+
+  static std::vector<uint8_t> Frame(const std::vector<uint8_t>& content) {
+    std::vector<uint8_t> out(2 * content.size() + 6);
+    out.resize(HdlcCodec::Encode(content.data(), static_cast<uint16_t>(content.size()), out.data()));
+    return out;
+  }
+
+  // Content of the i-th written frame.
+  std::vector<uint8_t> SentContent(size_t i) const {
+    uint8_t out[HdlcCodec::kMaxDecoded];
+    HdlcCodec::Decoded d = HdlcCodec::Decode(written.at(i).data(), static_cast<uint16_t>(written[i].size()), out);
+    return std::vector<uint8_t>(out, out + d.Length);
+  }
+
+  std::vector<std::vector<uint8_t>> written;
+  std::deque<std::vector<uint8_t>> answers;
+  std::function<void(const std::vector<uint8_t>&)> onWrite;
+};
