@@ -1,0 +1,95 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class AldTable;
+class TraceLog;
+
+// The one serial line to the AISG bus: opens the RS-485 adapter's port with
+// fixed line settings, moves raw octets with the bus's time-outs and traces
+// every transfer. It knows nothing of frames.
+//
+// Whether the port is open, the last configuration failure and the detected
+// adapter port are shared by every instance of the process, because only one
+// instance (the link layer's) ever opens the port while others (the options
+// dialog) ask about it.
+class AisgSerial {
+ public:
+  static constexpr const char* kDefaultPortName = "/dev/ttyS0";
+  static constexpr uint32_t kDefaultBaudRate = 9600;
+
+  // Read and write time-outs in milliseconds, as the bus timing needs them.
+  static constexpr uint32_t kReadIntervalMs = 50;
+  static constexpr uint32_t kReadTotalPerOctetMs = 1;
+  static constexpr uint32_t kReadTotalConstantMs = 250;
+  static constexpr uint32_t kWriteTotalPerOctetMs = 1;
+  static constexpr uint32_t kWriteTotalConstantMs = 250;
+
+  // Texts left in LastError by Open and SetBaudRate.
+  static constexpr const char* kErrInvalidHandle = "Invalid Handle";
+  static constexpr const char* kErrCommState = "Comm State error";
+  static constexpr const char* kErrSetComm = "Set Comm Error";
+  // Queue sizes and time-outs are not driver settings on Linux, so these two
+  // cannot happen here; they keep their texts for the platforms where they can.
+  static constexpr const char* kErrSetupComm = "Setup Comm Error";
+  static constexpr const char* kErrTimeouts = "SetComm Timeout Error";
+  static constexpr const char* kErrPortNotOpen = "port not open";
+  static constexpr const char* kErrSetBaud = "SetBaud Error";
+
+  AisgSerial(TraceLog& log, const AldTable& table);
+  virtual ~AisgSerial();
+  AisgSerial(const AisgSerial&) = delete;
+  AisgSerial& operator=(const AisgSerial&) = delete;
+
+  // A device path, or a bare name taken under /dev/. Raises ECommError 6
+  // while the port is open.
+  void SetPortName(const std::string& name);
+  const std::string& PortName() const { return portName_; }
+
+  // Never raises; the outcome is IsOpen() and LastError().
+  void Open();
+  // Raises ECommError 11 when the platform fails to close the port.
+  void Close();
+  // Never raises; takes effect at once when open, else at the next Open.
+  void SetBaudRate(uint32_t baud);
+  uint32_t BaudRate() const { return baudRate_; }
+
+  // Return the number of octets moved; raise ECommError 9 and 10. Virtual so
+  // that a test of the layers above can answer in-process.
+  virtual uint32_t Write(const uint8_t* data, uint32_t length);
+  virtual uint32_t Read(uint8_t* buffer, uint32_t capacity);
+
+  static bool IsOpen() { return portOpen_.load() != 0; }
+  static std::string LastError();
+  static void ClearLastError();
+  static std::string DetectedPort();
+  static void SetDetectedPort(const std::string& port);
+
+ protected:
+  static void SetLastError(const std::string& text);
+  TraceLog& Log() const { return log_; }
+
+ private:
+  std::string DevicePath() const;
+  bool OpenDevice();
+  bool ConfigureLine();
+  void CloseDevice();
+  void FinishClose();
+  uint32_t WriteAll(const uint8_t* data, uint32_t length);
+  uint32_t ReadTimed(uint8_t* buffer, uint32_t capacity);
+  uint8_t AldNumberOf(const uint8_t* bytes, uint32_t length) const;
+  [[noreturn]] void Fail(int32_t code, int systemError);
+
+  static std::atomic<int32_t> portOpen_;
+
+  TraceLog& log_;
+  const AldTable& table_;
+  std::string portName_ = kDefaultPortName;
+  uint32_t baudRate_ = kDefaultBaudRate;
+  int fd_ = -1;
+  // Linux releases a descriptor even when close() reports an error, so a
+  // failed close leaves nothing to release; the next Close only finishes.
+  bool closeFailed_ = false;
+};
