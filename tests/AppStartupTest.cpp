@@ -1,0 +1,50 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "TempDir.h"
+
+namespace {
+
+// Runs the application in a home of its own, so the trace file lands where a
+// user without (or with) a desktop folder would find it.
+int RunAppWithHome(const TempDir& home) {
+  const char* bin = std::getenv("TILTDECK_BIN");
+  std::string command = "HOME='" + home.Path().string() + "' XDG_CONFIG_HOME='" + home.File(".config") + "' '" + bin +
+                        "/tiltdeck' >/dev/null 2>&1";
+  return std::system(command.c_str());
+}
+
+class AppStartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("TILTDECK_BIN")) GTEST_SKIP() << "TILTDECK_BIN names the folder of the built programs";
+  }
+  TempDir home;
+};
+
+void ExpectStartTrace(const std::string& text) {
+  std::regex first(R"(^INF \d\d:\d\d:\d\d:\d\d\d MAIN \.\.\. Tiltdeck started\n)");
+  EXPECT_TRUE(std::regex_search(text, first)) << text;
+  EXPECT_NE(text.find(" COMM ... Opening com port '/dev/ttyS0'\n"), std::string::npos) << text;
+  bool opened = text.find(" MAIN ... Successfully opened and configured com port\n") != std::string::npos;
+  bool unable = text.find(" MAIN ... Unable to open com port\n") != std::string::npos;
+  EXPECT_NE(opened, unable) << text;  // exactly one outcome, whether this machine has the port or not
+}
+
+TEST_F(AppStartupTest, TraceGoesToHomeWithoutDesktopFolder) {
+  ASSERT_EQ(RunAppWithHome(home), 0);
+  ExpectStartTrace(ReadFile(home.File("trace.txt")));
+}
+
+TEST_F(AppStartupTest, TraceGoesToDesktopFolderWhenThereIsOne) {
+  std::filesystem::create_directory(home.Path() / "Desktop");
+  ASSERT_EQ(RunAppWithHome(home), 0);
+  ExpectStartTrace(ReadFile(home.File("Desktop/trace.txt")));
+  EXPECT_FALSE(std::filesystem::exists(home.File("trace.txt")));
+}
+
+}  // namespace
