@@ -1,0 +1,121 @@
+#include "layer7/AisgLayer7.h"
+
+#include "bus/AldTable.h"
+#include "core/Clock.h"
+#include "core/MessagePump.h"
+#include "core/TraceLog.h"
+#include "layer7/AldType.h"
+#include "layer7/Vocabulary.h"
+#include "link/AisgHdlc.h"
+
+namespace {
+
+bool TracesOwnLine(ProcedureId id) {
+  switch (id) {
+    case kProcSingleRetSetDeviceData:
+    case kProcSingleRetGetDeviceData:
+    case kProcMultiRetSetDeviceData:
+    case kProcMultiRetGetDeviceData:
+    case kProcTmaSetDeviceData:
+    case kProcTmaGetDeviceData: return true;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+AisgLayer7::AisgLayer7(AisgHdlc& link, AldTable& table, TraceLog& log, Clock& clock)
+    : classTag_(TraceClass::kAisg), link_(link), table_(table), log_(log), clock_(clock) {}
+
+AisgLayer7& AisgLayer7::Instance() {
+  static AisgLayer7* layer7 =
+      new AisgLayer7(AisgHdlc::Instance(), AldTable::Instance(), TraceLog::Instance(), Clock::System());
+  return *layer7;
+}
+
+ResultCode AisgLayer7::RunProcedure(uint8_t address, const L7Message& request, L7Message& response) {
+  uint8_t code = request.Code();
+  if (!TracesOwnLine(Vocabulary::ProcedureIdOf(code))) {
+    log_.Write(kTraceInfo, classTag_, address, "Handling Command: '%s'", Vocabulary::ProcedureName(code).c_str());
+  }
+  response = L7Message();
+  ResultCode result = link_.SendIFrame(address, request.Bytes, response.Bytes);
+  if (result == kProcedureNotCompleted) return AwaitResponse(address, request, response);
+  if (result == kSuccess && response.Code() != code) {
+    log_.Write(kTraceError, classTag_, address, "L7 procedure mismatch response code!");
+    response.SetLength(1);
+    response.Data()[0] = kFormatError;
+    return kFormatError;
+  }
+  return result;
+}
+
+// The device took the request and answers later: poll once a second until
+// the response with our procedure code arrives, the time-out runs out or the
+// link is lost. Busy keeps the alarm poller away meanwhile.
+ResultCode AisgLayer7::AwaitResponse(uint8_t address, const L7Message& request, L7Message& response) {
+  AldRecord& ald = table_.Record(address);
+  uint8_t code = request.Code();
+  uint16_t timeout = Vocabulary::ProcedureTimeout(code);
+  ald.Busy = 1;
+  ResultCode result = kTimeout;
+  for (uint16_t polls = 0; polls < timeout; ++polls) {
+    if (ald.State == kStateDisconnected) {
+      result = kFail;
+      break;
+    }
+    response = L7Message();
+    if (link_.Poll(address, response.Bytes) == kLayer7Notification && response.Code() == code) {
+      result = kSuccess;
+      break;
+    }
+    PumpMessages();
+    clock_.SleepMs(kPollIntervalMs);
+  }
+  if (result == kTimeout) {
+    log_.Write(kTraceError, classTag_, address, "L7 procedure %s timed out!", Vocabulary::ProcedureName(code).c_str());
+  }
+  ald.Busy = 0;
+  return result;
+}
+
+size_t AisgLayer7::ReturnCodeIndex(uint8_t code) { return Vocabulary::ProcedureHasSubunit(code) ? 1 : 0; }
+
+ResultCode AisgLayer7::ResponseResult(const L7Message& response) {
+  if (response.Length() <= 1) return kProtocolError;
+  size_t at = ReturnCodeIndex(response.Code());
+  uint8_t result = Vocabulary::ResultFromAisg(response.DataAt(at));
+  if (result == kFail) result = Vocabulary::ResultFromAisg(response.DataAt(at + 1));
+  return static_cast<ResultCode>(result);
+}
+
+// A failed transaction reports what the device said when a response is in
+// the buffer (including the engine's rewritten mismatch); otherwise, after a
+// time-out, a lost link or a link failure, the engine's own result: an empty
+// buffer says nothing.
+AisgLayer7::Outcome AisgLayer7::Transact(uint8_t address, const L7Message& request, L7Message& response) {
+  uint8_t code = request.Code();
+  ResultCode result = RunProcedure(address, request, response);
+  size_t at = ReturnCodeIndex(code);
+  if (result == kSuccess && response.Length() > at && response.DataAt(at) == 0x00) return {kSuccess, true};
+  bool hasResponse = result == kSuccess || result == kFormatError;
+  return {Failed(address, code, hasResponse ? ResponseResult(response) : result), false};
+}
+
+ResultCode AisgLayer7::Failed(uint8_t address, uint8_t code, ResultCode result) {
+  log_.Write(kTraceError, classTag_, address, "Response: '%s', Result: '%s'", Vocabulary::ProcedureName(code).c_str(),
+             Vocabulary::ResultName(result).c_str());
+  return result;
+}
+
+ResultCode AisgLayer7::Succeeded(uint8_t address, uint8_t code) {
+  log_.Write(kTraceInfo, classTag_, address, "Response: '%s', Result: '%s'", Vocabulary::ProcedureName(code).c_str(),
+             "Success");
+  return kSuccess;
+}
+
+ResultCode AisgLayer7::Simple(uint8_t address, const L7Message& request) {
+  L7Message response;
+  Outcome o = Transact(address, request, response);
+  return o.Ok ? Succeeded(address, request.Code()) : o.Result;
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "layer7/L7Message.h"
+#include "layer7/ResultCode.h"
+#include "layer7/VendorCommand.h"
+
+class AisgHdlc;
+class AldTable;
+class Clock;
+class TraceLog;
+struct AlarmList;
+struct AldRecord;
+
+// Layer 7 of the primary: the procedure engine (one request, one response,
+// with the polling wait for late answers) and every procedure built on it.
+class AisgLayer7 {
+ public:
+  static constexpr uint32_t kPollIntervalMs = 1000;
+
+  AisgLayer7(AisgHdlc& link, AldTable& table, TraceLog& log, Clock& clock);
+  static AisgLayer7& Instance();
+
+  // The engine.
+  ResultCode RunProcedure(uint8_t address, const L7Message& request, L7Message& response);
+  static ResultCode ResponseResult(const L7Message& response);
+
+  // Common procedures.
+  ResultCode SoftwareReset(uint8_t address);
+  ResultCode GetAlarmStatus(uint8_t address, AlarmList& alarms);
+  ResultCode GetInformation(uint8_t address, AldRecord& record);
+  ResultCode ClearAlarms(uint8_t address);
+  ResultCode AlarmSubscribe(uint8_t address);
+  ResultCode RunSelfTest(uint8_t address);
+  ResultCode VendorSpecific(uint8_t address, const VendorCommand& command);
+  void StoreIdentity(uint8_t slot, const VendorCommand& command);
+
+  // RET procedures.
+  ResultCode RetCalibrate(uint8_t address);
+  ResultCode RetSetTilt(uint8_t address, int16_t tilt);
+  ResultCode RetGetTilt(uint8_t address, int16_t& tilt);
+  ResultCode MultiRetCalibrate(uint8_t address, uint8_t antenna);
+  ResultCode MultiRetSetTilt(uint8_t address, uint8_t antenna, int16_t tilt);
+  ResultCode MultiRetGetTilt(uint8_t address, uint8_t antenna, int16_t& tilt);
+  ResultCode MultiRetGetAlarms(uint8_t address, uint8_t antenna, AlarmList& alarms);
+  ResultCode MultiRetGetNumberAntennas(uint8_t address, uint8_t& count);
+  ResultCode PollAlarmIndication(uint8_t address, AlarmList& alarms);
+
+  // TMA procedures.
+  ResultCode TmaSetMode(uint8_t address, uint8_t subunit, uint8_t mode);
+  ResultCode TmaGetMode(uint8_t address, uint8_t subunit, uint8_t& mode);
+  ResultCode TmaGetSupportedFunctions(uint8_t address, uint8_t subunit, uint8_t functions[4]);
+  ResultCode TmaSetGain(uint8_t address, uint8_t subunit, uint8_t gain);
+  ResultCode TmaGetGain(uint8_t address, uint8_t subunit, uint8_t& gain);
+  ResultCode TmaGetAlarms(uint8_t address, uint8_t subunit, AlarmList& alarms);
+  ResultCode TmaGetNumberSubunits(uint8_t address, uint8_t& count);
+
+  AisgHdlc& Link() { return link_; }
+  AldTable& Alds() { return table_; }
+  TraceLog& Log() { return log_; }
+  Clock& Time() { return clock_; }
+
+ protected:
+  // The common shape around one transaction: run it and, when it failed,
+  // trace and return what the failure stands for. On success the caller
+  // reads its values and finishes with Succeeded.
+  struct Outcome {
+    ResultCode Result;
+    bool Ok;
+  };
+  Outcome Transact(uint8_t address, const L7Message& request, L7Message& response);
+  ResultCode Succeeded(uint8_t address, uint8_t code);
+  // Transact + Succeeded for procedures that read nothing back.
+  ResultCode Simple(uint8_t address, const L7Message& request);
+  ResultCode Failed(uint8_t address, uint8_t code, ResultCode result);
+  // Position of the return code in a response's data.
+  static size_t ReturnCodeIndex(uint8_t code);
+
+ private:
+  ResultCode AwaitResponse(uint8_t address, const L7Message& request, L7Message& response);
+  ResultCode DecodeAlarmOctets(uint8_t address, const L7Message& response, size_t first, AlarmList& alarms);
+  ResultCode AlarmsOfSubunit(uint8_t address, uint8_t procedure, uint8_t subunit, AlarmList& alarms);
+  ResultCode CountQuery(uint8_t address, uint8_t procedure, std::initializer_list<uint8_t> data, uint8_t& count);
+  ResultCode SubunitOctets(uint8_t address, uint8_t procedure, uint8_t subunit, uint8_t* out, size_t n);
+
+  const char* classTag_;
+  AisgHdlc& link_;
+  AldTable& table_;
+  TraceLog& log_;
+  Clock& clock_;
+};
