@@ -1,0 +1,102 @@
+#include "Layer7Fixture.h"
+
+namespace {
+
+using EngineTest = Layer7Test;
+
+TEST_F(EngineTest, ImmediateAnswerNeedsNoPoll) {
+  AnswerI("03 01 00 00");
+  EXPECT_EQ(l7.SoftwareReset(kAld), kSuccess);
+  EXPECT_EQ(link.written.size(), 1u);
+  EXPECT_EQ(SentMessage(0), "03 00 00");
+  EXPECT_EQ(clock.Sleeps(), 0u);
+  std::string trace = Trace();
+  EXPECT_TRUE(Has(trace, "INF"));
+  EXPECT_TRUE(Has(trace, "AISG 003 Handling Command: 'Reset'"));
+  EXPECT_TRUE(Has(trace, "AISG 003 Response: 'Reset', Result: 'Success'"));
+}
+
+TEST_F(EngineTest, LateResponseOnTheFifthPollWhileBusy) {
+  AnswerRR(5);  // the request and polls 1 to 4
+  AnswerI("31 01 00 00");
+  std::vector<int> busyAtWrite;
+  link.onWrite = [&](const std::vector<uint8_t>&) { busyAtWrite.push_back(table.Record(kAld).Busy); };
+  EXPECT_EQ(l7.RetCalibrate(kAld), kSuccess);
+  EXPECT_EQ(busyAtWrite, (std::vector<int>{0, 1, 1, 1, 1, 1}));
+  EXPECT_EQ(table.Record(kAld).Busy, 0);
+  EXPECT_EQ(clock.Sleeps(), 4u);
+  EXPECT_EQ(clock.NowMs(), 4000u);
+  EXPECT_EQ(ToHex(link.SentContent(1)), "03 11");  // RR with N(R) 0
+}
+
+TEST_F(EngineTest, EndlessRrTimesOut) {
+  AnswerRR(61);
+  EXPECT_EQ(l7.RunSelfTest(kAld), kTimeout);
+  EXPECT_EQ(link.written.size(), 61u);
+  EXPECT_EQ(clock.Sleeps(), 60u);
+  EXPECT_EQ(table.Record(kAld).Busy, 0);
+  std::string trace = Trace();
+  EXPECT_TRUE(Has(trace, "ERR"));
+  EXPECT_TRUE(Has(trace, "AISG 003 L7 procedure Self Test timed out!"));
+  EXPECT_TRUE(Has(trace, "AISG 003 Response: 'Self Test', Result: 'Timeout'"));
+}
+
+TEST_F(EngineTest, ForeignIFrameDuringTheWaitIsDropped) {
+  AnswerRR(2);
+  AnswerI("07 02 00 02 01");  // an alarm indication, not the awaited answer
+  AnswerI("34 03 00 00 64 00");
+  int16_t tilt = 0;
+  EXPECT_EQ(l7.RetGetTilt(kAld, tilt), kSuccess);
+  EXPECT_EQ(tilt, 100);
+  EXPECT_EQ(clock.Sleeps(), 2u);
+}
+
+TEST_F(EngineTest, DisconnectionDuringTheWaitGivesFail) {
+  AnswerRR(2);
+  link.onWrite = [&](const std::vector<uint8_t>&) {
+    if (link.written.size() == 2) table.Record(kAld).State = kStateDisconnected;
+  };
+  EXPECT_EQ(l7.RetSetTilt(kAld, 10), kFail);
+  EXPECT_EQ(link.written.size(), 2u);
+  EXPECT_EQ(table.Record(kAld).Busy, 0);
+  EXPECT_TRUE(Has(Trace(), "Response: 'Single Ret Set Tilt', Result: 'Fail'"));
+}
+
+TEST_F(EngineTest, MismatchedResponseCode) {
+  AnswerI("05 01 00 00");
+  L7Message response;
+  EXPECT_EQ(l7.RunProcedure(kAld, L7Message::Make(0x03, {}), response), kFormatError);
+  EXPECT_EQ(response.Length(), 1);
+  EXPECT_EQ(response.DataAt(0), 42);
+  EXPECT_TRUE(Has(Trace(), "ERR"));
+  AnswerI("05 01 00 00");
+  EXPECT_EQ(l7.SoftwareReset(kAld), kProtocolError);
+  EXPECT_TRUE(Has(Trace(), "L7 procedure mismatch response code!"));
+}
+
+TEST_F(EngineTest, LinkFailureIsReportedAsItself) {
+  EXPECT_EQ(l7.ClearAlarms(kAld), kTimeout);
+  EXPECT_EQ(clock.Sleeps(), 0u);
+  link.AnswerFrame({kAld, 0x1F});
+  EXPECT_EQ(l7.ClearAlarms(kAld), kProtocolError);
+  EXPECT_TRUE(Has(Trace(), "Response: 'Clear Alarms', Result: 'Protocol Error'"));
+}
+
+TEST(EngineResult, ResponseResult) {
+  auto result = [](const std::string& message) {
+    std::vector<uint8_t> bytes = Hex(message);
+    L7Message m;
+    std::copy(bytes.begin(), bytes.end(), m.Bytes);
+    return int{AisgLayer7::ResponseResult(m)};
+  };
+  EXPECT_EQ(result("33 02 00 0B 13"), 28);
+  EXPECT_EQ(result("81 02 00 02 05"), 15);
+  EXPECT_EQ(result("03 01 00 0B"), 4);
+  EXPECT_EQ(result("03 00 00"), 4);
+  EXPECT_EQ(result("03 02 00 0B 0B"), 21);
+  EXPECT_EQ(result("03 02 00 2A 00"), 46);
+  // A declared length past the buffer reads zeros, never past it.
+  EXPECT_EQ(result("03 FF FF 0B"), 46);
+}
+
+}  // namespace
