@@ -1,0 +1,68 @@
+#include "bus/BusTicker.h"
+
+#include <optional>
+
+#include "bus/AlarmPoller.h"
+#include "bus/AldListModel.h"
+#include "bus/AldTable.h"
+#include "bus/BusView.h"
+#include "bus/CommFailureReporter.h"
+#include "bus/ScanControl.h"
+#include "bus/ScanEngine.h"
+
+BusTicker::BusTicker(ScanEngine& engine, ScanControl& control, AldListModel& list, AlarmPoller& poller, BusView& view,
+                     CommFailureReporter& failures, OptionsProvider options)
+    : engine_(engine),
+      control_(control),
+      list_(list),
+      poller_(poller),
+      view_(view),
+      failures_(failures),
+      options_(std::move(options)) {}
+
+void BusTicker::OnTimerTick() {
+  lastFoundCount_ = engine_.ReportedCount();
+  int32_t requested = control_.ScanRequested();
+  FollowRequest(requested);
+  if (lastFoundCount_ != 0) AddFoundRows();
+  DecidePoll();
+}
+
+void BusTicker::FollowRequest(int32_t requested) {
+  if (requested != seenRequest_) {
+    view_.SetStatusText(requested == 1 ? "Scan Started" : "");
+    seenRequest_ = requested;
+  }
+  if (requested == 1 && engine_.IsRunning()) view_.SetStatusText("Scan in progress");
+}
+
+// New ALDs take the slots after the last listed ALD (not after the last
+// row: an ALD with subunits has several). A port failure while one ALD is
+// added does not cost the others their rows, and is reported once.
+void BusTicker::AddFoundRows() {
+  unsigned first = list_.ListedAldCount() + 1;
+  unsigned count = engine_.TakeReportedCount();
+  std::optional<ECommError> failure;
+  for (unsigned slot = first; slot < first + count && slot <= AldTable::kMaxAld; ++slot) {
+    try {
+      list_.AddAldRow(static_cast<uint8_t>(slot));
+    } catch (const ECommError& error) {
+      if (!failure) failure = error;
+    }
+  }
+  if (failure) failures_.Report(*failure, "adding the ALDs found");
+  view_.RefreshDocumentLinks();
+  view_.ActivateAldList();
+}
+
+void BusTicker::DecidePoll() {
+  if (pollTick_ != kTicksPerPoll - 1) {
+    ++pollTick_;
+    return;
+  }
+  pollTick_ = 0;
+  PollOptions o = options_ ? options_() : PollOptions{};
+  if (list_.RowCount() > 0 && o.ScanAutoconnect == 1 && control_.ScanRequested() == 0 && o.EnablePolling == 1) {
+    poller_.PollAll();
+  }
+}

@@ -1,0 +1,39 @@
+#include "bus/ScanControl.h"
+
+#include "bus/ScanEngine.h"
+#include "core/TraceLog.h"
+
+void ScanControl::StartScan() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (requested_ == 1 || engine_.IsRunning()) {
+    log_.Write(kTraceWarning, TraceClass::kMain, 0, "Scan is already running");
+    return;
+  }
+  requested_ = 1;
+  ++requestSerial_;
+  log_.Write(kTraceInfo, TraceClass::kMain, 0, "Start Scan");
+}
+
+void ScanControl::StopScan() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (requested_ == 0) {
+    log_.Write(kTraceWarning, TraceClass::kMain, 0, "Scan is not running");
+    return;
+  }
+  log_.Write(kTraceInfo, TraceClass::kMain, 0, "Stop Scan");
+  engine_.Stop();
+  requested_ = 0;
+}
+
+bool ScanControl::TakeRequest() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (requested_ != 1 || engine_.IsRunning()) return false;
+  takenSerial_ = requestSerial_;
+  engine_.Arm();
+  return true;
+}
+
+void ScanControl::ScanEnded() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (requestSerial_ == takenSerial_) requested_ = 0;
+}
