@@ -13,6 +13,7 @@ class Clock;
 class TraceLog;
 struct AlarmList;
 struct AldRecord;
+struct DeviceData;
 
 // Layer 7 of the primary: the procedure engine (one request, one response,
 // with the polling wait for late answers) and every procedure built on it.
@@ -61,6 +62,22 @@ class AisgLayer7 {
   AldTable& Alds() { return table_; }
   TraceLog& Log() { return log_; }
   Clock& Time() { return clock_; }
+
+  // Device data fields.
+  // The set operations send the field's value from the selected ALD's
+  // selected subunit; the get operations store into the data passed.
+  ResultCode RetSetDeviceData(uint8_t address, uint8_t field);
+  ResultCode RetGetDeviceData(uint8_t address, uint8_t field, DeviceData& data);
+  ResultCode MultiRetSetDeviceData(uint8_t address, uint8_t antenna, uint8_t field);
+  ResultCode MultiRetGetDeviceData(uint8_t address, uint8_t antenna, uint8_t field, DeviceData& data);
+  ResultCode TmaSetDeviceData(uint8_t address, uint8_t subunit, uint8_t field);
+  ResultCode TmaGetDeviceData(uint8_t address, uint8_t subunit, uint8_t field, DeviceData& data);
+
+ private:
+  ResultCode SetDeviceData(uint8_t address, uint8_t procedure, std::initializer_list<uint8_t> subunit, uint8_t field);
+  ResultCode GetDeviceData(uint8_t address, uint8_t procedure, std::initializer_list<uint8_t> subunit, uint8_t field,
+                           DeviceData& data);
+  ResultCode StoreField(uint8_t address, uint8_t procedure, const L7Message& response, uint8_t field, DeviceData& data);
 
  protected:
   // The common shape around one transaction: run it and, when it failed,
