@@ -73,11 +73,23 @@ class AisgLayer7 {
   ResultCode TmaSetDeviceData(uint8_t address, uint8_t subunit, uint8_t field);
   ResultCode TmaGetDeviceData(uint8_t address, uint8_t subunit, uint8_t field, DeviceData& data);
 
+  // Downloads.
+  // The most octets of a file that one block carries next to the header.
+  static constexpr size_t kDownloadBlock = 71;
+  static constexpr uint32_t kDownloadStartPauseMs = 200;
+  ResultCode DownloadStart(uint8_t address);
+  ResultCode DownloadApplication(uint8_t address, const uint8_t* block, uint8_t length);
+  ResultCode DownloadEnd(uint8_t address);
+  ResultCode RetSendConfigData(uint8_t address, const uint8_t* block, uint8_t length);
+  ResultCode TransferFirmware(uint8_t address, const uint8_t* image, size_t size);
+  ResultCode TransferConfigData(uint8_t address, const uint8_t* data, size_t size);
+
  private:
   ResultCode SetDeviceData(uint8_t address, uint8_t procedure, std::initializer_list<uint8_t> subunit, uint8_t field);
   ResultCode GetDeviceData(uint8_t address, uint8_t procedure, std::initializer_list<uint8_t> subunit, uint8_t field,
                            DeviceData& data);
   ResultCode StoreField(uint8_t address, uint8_t procedure, const L7Message& response, uint8_t field, DeviceData& data);
+  ResultCode SendBlock(uint8_t address, uint8_t procedure, const uint8_t* block, uint8_t length);
 
  protected:
   // The common shape around one transaction: run it and, when it failed,
