@@ -1,0 +1,22 @@
+#include "sim/SimFrameReader.h"
+
+#include "link/HdlcCodec.h"
+
+std::vector<std::vector<uint8_t>> SimFrameReader::Feed(const uint8_t* data, size_t length) {
+  std::vector<std::vector<uint8_t>> frames;
+  for (size_t i = 0; i < length; ++i) {
+    uint8_t octet = data[i];
+    if (octet == HdlcCodec::kFlag) {
+      if (partial_.size() > 1) {
+        partial_.push_back(octet);
+        frames.push_back(std::move(partial_));
+      }
+      partial_.assign(1, octet);
+      continue;
+    }
+    if (partial_.empty()) continue;
+    partial_.push_back(octet);
+    if (partial_.size() > kMaxFrame) partial_.clear();
+  }
+  return frames;
+}

@@ -1,0 +1,216 @@
+#include "sim/VirtualBus.h"
+
+#include "link/HdlcCodec.h"
+#include "sim/SimSite.h"
+
+namespace {
+
+void PutEscaped(std::vector<uint8_t>& out, uint8_t octet) {
+  if (octet == HdlcCodec::kFlag || octet == HdlcCodec::kEscape) {
+    out.push_back(HdlcCodec::kEscape);
+    octet ^= 0x20;
+  }
+  out.push_back(octet);
+}
+
+}  // namespace
+
+VirtualBus::VirtualBus(Clock& clock) : clock_(clock) {}
+
+size_t VirtualBus::Add(std::unique_ptr<SimAld> device) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  devices_.push_back(std::move(device));
+  return devices_.size() - 1;
+}
+
+size_t VirtualBus::Count() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return devices_.size();
+}
+
+std::optional<size_t> VirtualBus::Find(const std::string& uniqueId) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (size_t i = 0; i < devices_.size(); ++i) {
+    if (devices_[i]->Config().UniqueId == uniqueId) return i;
+  }
+  return std::nullopt;
+}
+
+void VirtualBus::WithDevice(size_t i, const std::function<void(SimAld&)>& f) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (i < devices_.size()) f(*devices_[i]);
+}
+
+void VirtualBus::SetCollisions(Collisions mode) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  collisions_ = mode;
+}
+
+VirtualBus::Collisions VirtualBus::CollisionMode() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return collisions_;
+}
+
+uint32_t VirtualBus::LateMs() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return faults_.LateMs;
+}
+
+std::vector<std::string> VirtualBus::SetFaults(const SimFaults& faults) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  faults_ = faults;
+  random_.seed(faults.Seed);
+  powerEvents_.clear();
+  alarmEvents_.clear();
+  std::vector<std::string> unknown;
+  Schedule(faults, clock_.NowMs(), unknown);
+  return unknown;
+}
+
+std::vector<size_t> VirtualBus::Targets(const std::string& name) const {
+  std::vector<size_t> targets;
+  for (size_t i = 0; i < devices_.size(); ++i) {
+    if (name == "*" || devices_[i]->Config().UniqueId == name) targets.push_back(i);
+  }
+  return targets;
+}
+
+void VirtualBus::Schedule(const SimFaults& faults, uint64_t originMs, std::vector<std::string>& unknown) {
+  auto each = [&](const std::string& name, const std::function<void(size_t)>& f) {
+    std::vector<size_t> targets = Targets(name);
+    if (targets.empty()) unknown.push_back(name);
+    for (size_t i : targets) f(i);
+  };
+  for (const auto& window : faults.Power) {
+    each(window.Device, [&](size_t i) {
+      powerEvents_.push_back({i, originMs + window.OffAtMs, false});
+      if (window.OnAtMs) powerEvents_.push_back({i, originMs + *window.OnAtMs, true});
+    });
+  }
+  for (const auto& alarm : faults.Alarms) {
+    each(alarm.Device, [&](size_t i) { alarmEvents_.push_back({i, alarm.Subunit, alarm.Code, originMs + alarm.AtMs}); });
+  }
+  for (const auto& name : faults.Stuck) each(name, [&](size_t i) { devices_[i]->SetStuck(true); });
+  for (const auto& fault : faults.Downloads) {
+    each(fault.Device, [&](size_t i) { devices_[i]->SetDownloadFailure(fault.Failure); });
+  }
+}
+
+// Scheduled events are taken in the order they were given; a device that was
+// switched off and on between two frames has restarted all the same.
+void VirtualBus::AdvanceTo(uint64_t nowMs) {
+  for (auto& event : powerEvents_) {
+    if (event.Done || nowMs < event.AtMs) continue;
+    event.Done = true;
+    if (event.On) {
+      devices_[event.Device]->PowerOn();
+    } else {
+      devices_[event.Device]->PowerOff();
+    }
+  }
+  for (auto& event : alarmEvents_) {
+    if (event.Done || nowMs < event.AtMs) continue;
+    event.Done = true;
+    devices_[event.Device]->RaiseAlarm(event.Subunit, event.Code);
+  }
+  for (auto& device : devices_) device->Advance(nowMs);
+}
+
+VirtualBus::Answer VirtualBus::Handle(const uint8_t* wire, size_t length) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  uint64_t now = clock_.NowMs();
+  AdvanceTo(now);
+  uint8_t decoded[HdlcCodec::kMaxDecoded];
+  HdlcCodec::Decoded frame = HdlcCodec::Decode(wire, static_cast<uint16_t>(length), decoded);
+  // A damaged frame is heard by nobody.
+  if (frame.Result != kSuccess) return {};
+  std::vector<uint8_t> content(decoded, decoded + frame.Length);
+  std::vector<std::vector<uint8_t>> onTime;
+  Answer answer;
+  for (auto& device : devices_) {
+    std::optional<std::vector<uint8_t>> reply = device->Receive(content, now);
+    if (!reply || Roll(faults_.DropShare)) continue;
+    std::vector<uint8_t> octets = ToWire(*reply, Roll(faults_.FcsShare));
+    if (Roll(faults_.LateShare)) {
+      answer.Late.insert(answer.Late.end(), octets.begin(), octets.end());
+    } else {
+      onTime.push_back(std::move(octets));
+    }
+  }
+  answer.OnTime = Combine(onTime);
+  return answer;
+}
+
+bool VirtualBus::Roll(double share) {
+  if (share <= 0) return false;
+  return std::uniform_real_distribution<double>(0.0, 1.0)(random_) < share;
+}
+
+std::vector<uint8_t> VirtualBus::ToWire(const std::vector<uint8_t>& content, bool corrupt) const {
+  if (!corrupt) {
+    std::vector<uint8_t> out(2 * content.size() + 6);
+    out.resize(HdlcCodec::Encode(content.data(), static_cast<uint16_t>(content.size()), out.data()));
+    return out;
+  }
+  auto fcs = static_cast<uint16_t>(~HdlcCodec::FcsRun(HdlcCodec::kFcsInit, content.data(), content.size()));
+  fcs ^= 0x00FF;
+  std::vector<uint8_t> out = {HdlcCodec::kFlag};
+  for (uint8_t octet : content) PutEscaped(out, octet);
+  PutEscaped(out, static_cast<uint8_t>(fcs & 0xFF));
+  PutEscaped(out, static_cast<uint8_t>(fcs >> 8));
+  out.push_back(HdlcCodec::kFlag);
+  return out;
+}
+
+// Concatenated answers follow each other as devices that wait for a quiet
+// line would send them. Overlapped answers start together: where two drivers
+// fight, a driven 0 bit wins, so the octets come out as the AND of both.
+std::vector<uint8_t> VirtualBus::Combine(const std::vector<std::vector<uint8_t>>& frames) const {
+  std::vector<uint8_t> out;
+  for (const auto& frame : frames) {
+    if (collisions_ == Collisions::kConcat || out.empty()) {
+      out.insert(out.end(), frame.begin(), frame.end());
+      continue;
+    }
+    for (size_t i = 0; i < frame.size(); ++i) {
+      if (i < out.size()) {
+        out[i] &= frame[i];
+      } else {
+        out.push_back(frame[i]);
+      }
+    }
+  }
+  return out;
+}
+
+bool VirtualBus::RaiseAlarm(size_t device, uint8_t subunit, uint8_t code) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return device < devices_.size() && devices_[device]->RaiseAlarm(subunit, code);
+}
+
+bool VirtualBus::ClearAlarm(size_t device, uint8_t subunit, uint8_t code) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return device < devices_.size() && devices_[device]->ClearAlarm(subunit, code);
+}
+
+bool VirtualBus::PowerOff(size_t device) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (device >= devices_.size()) return false;
+  devices_[device]->PowerOff();
+  return true;
+}
+
+bool VirtualBus::PowerOn(size_t device) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (device >= devices_.size()) return false;
+  devices_[device]->PowerOn();
+  return true;
+}
+
+nlohmann::ordered_json VirtualBus::StateJson() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  AdvanceTo(clock_.NowMs());
+  nlohmann::ordered_json devices = nlohmann::ordered_json::array();
+  for (const auto& device : devices_) devices.push_back(SimSite::DeviceJson(*device, true));
+  return {{"devices", devices}};
+}
