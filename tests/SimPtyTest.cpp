@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "AldsimProcess.h"
+#include "Hex.h"
+#include "link/HdlcCodec.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void WriteAll(int fd, const Bytes& octets) {
+  ASSERT_EQ(write(fd, octets.data(), octets.size()), static_cast<ssize_t>(octets.size()));
+}
+
+TEST(SimPty, ServesTheDemoSiteOnAPseudoTerminal) {
+  AldsimProcess sim;
+  EXPECT_EQ(std::filesystem::read_symlink(sim.LinkPath()).string(), sim.SlavePath());
+  int fd = AldsimProcess::OpenRaw(sim.LinkPath());
+
+  // A device scan for vendor code AN (pattern A N, mask FF FF): only the
+  // demo site's AN07RET4410 answers, from address 0.
+  WriteAll(fd, Hex("7E FF BF 81 F0 08 01 02 41 4E 03 02 FF FF 1C ED 7E"));
+  Bytes answer = AldsimProcess::ReadAnswer(fd);
+  uint8_t content[HdlcCodec::kMaxDecoded];
+  HdlcCodec::Decoded decoded = HdlcCodec::Decode(answer.data(), static_cast<uint16_t>(answer.size()), content);
+  ASSERT_EQ(decoded.Result, kSuccess) << ToHex(answer);
+  EXPECT_EQ(ToHex(content, decoded.Length),
+            "00 BF 81 F0 17 01 0B 41 4E 30 37 52 45 54 34 34 31 30 04 01 01 06 02 41 4E 09 01 02");
+
+  // Every device answers the whole-bus scan; their answers follow each other.
+  WriteAll(fd, Hex("7E FF BF 81 F0 06 01 01 00 03 01 00 2B C5 7E"));
+  answer = AldsimProcess::ReadAnswer(fd);
+  EXPECT_EQ(HdlcCodec::Decode(answer.data(), static_cast<uint16_t>(answer.size()), content).Result, kCollision);
+  close(fd);
+}
+
+TEST(SimPty, StateOnSigusr1AndCleanEndOnSigterm) {
+  AldsimProcess sim({"--collisions", "garble"});
+  int fd = AldsimProcess::OpenRaw(sim.LinkPath());
+  // Address 3 for AN07RET4410.
+  Bytes assign = Hex("FF BF 81 F0 10 01 0B 41 4E 30 37 52 45 54 34 34 31 30 02 01 03");
+  Bytes wire(2 * assign.size() + 6);
+  wire.resize(HdlcCodec::Encode(assign.data(), static_cast<uint16_t>(assign.size()), wire.data()));
+  WriteAll(fd, wire);
+  EXPECT_FALSE(AldsimProcess::ReadAnswer(fd).empty());
+  close(fd);
+
+  nlohmann::json state = sim.State();
+  ASSERT_EQ(state["devices"].size(), 5u);
+  for (const auto& device : state["devices"]) {
+    bool assigned = device["uniqueId"] == "AN07RET4410";
+    EXPECT_EQ(device["address"], assigned ? 3 : 0) << device["uniqueId"];
+    EXPECT_TRUE(device.contains("subunits"));
+  }
+  EXPECT_EQ(sim.Terminate(), 0);
+  EXPECT_FALSE(std::filesystem::is_symlink(sim.LinkPath()));
+}
+
+}  // namespace
