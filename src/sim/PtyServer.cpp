@@ -33,7 +33,8 @@ std::string SystemError(const std::string& what) { return what + ": " + std::str
 PtyServer::PtyServer(VirtualBus& bus, Options options)
     : bus_(bus),
       options_(std::move(options)),
-      octetTime_(std::chrono::duration_cast<Clock::duration>(std::chrono::microseconds(10000000 / options_.Baud))) {}
+      octetTime_(std::chrono::duration_cast<Clock::duration>(
+          std::chrono::microseconds(std::max<uint32_t>(1, 10000000 / std::max<uint32_t>(1, options_.Baud))))) {}
 
 PtyServer::~PtyServer() {
   Stop();
