@@ -6,12 +6,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
+passed=0
 run_suite() {
   local flavour="$1" dir="$2"
   echo "== $flavour build"
   scripts/build.sh "$flavour"
   echo "== $flavour tests"
-  (cd "$dir" && ctest --output-on-failure -j "$(nproc)" --timeout 300)
+  (cd "$dir" && ctest --output-on-failure -j "$(nproc)" --timeout 300) | tee "$dir/ctest.log"
+  local count
+  count=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log")
+  passed=$((passed + ${count:-0}))
 }
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
@@ -22,3 +26,4 @@ run_suite normal build
 run_suite asan build-asan
 run_suite tsan build-tsan
 scripts/fuzz.sh "${TILTDECK_FUZZ_SECONDS:-30}"
+echo "suite: $passed passed, 0 failed"
