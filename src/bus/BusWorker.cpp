@@ -23,6 +23,7 @@ void BusWorker::Stop() {
   if (!thread_.joinable()) return;
   if (engine_.IsRunning()) engine_.Stop();
   thread_.join();
+  stop_ = false;
 }
 
 void BusWorker::WorkerMain() {
