@@ -1,0 +1,341 @@
+#include <chrono>
+#include <random>
+#include <set>
+
+#include "StationFixture.h"
+
+namespace {
+
+constexpr const char* kWholeBus =
+    "19 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00/"
+    "80 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
+
+}  // namespace
+
+using ScanTest = StationTest;
+
+TEST_F(ScanTest, EmptyBusEndsAfterTwoQuietWholeBusScans) {
+  engine.Run();
+  EXPECT_EQ(link.Scans(), (std::vector<std::string>{kWholeBus, kWholeBus}));
+  EXPECT_TRUE(Traced("Scan Started"));
+  EXPECT_TRUE(Traced("Found: [0]"));
+  EXPECT_FALSE(engine.IsRunning());
+  EXPECT_EQ(engine.ReportedCount(), 0);
+  EXPECT_EQ(table.AldCount(), 0u);
+}
+
+TEST_F(ScanTest, OneDeviceIsEnteredAddressedAndConnected) {
+  AddDevices({Device("singleRet", "KA0000801234567")});
+  engine.Run();
+  ExpectAllConnected(1);
+  EXPECT_EQ(link.Scans(), (std::vector<std::string>{kWholeBus, kWholeBus}));
+  EXPECT_TRUE(Traced("Found: KA0000801234567"));
+  EXPECT_TRUE(Traced("Auto Address & Connect: KA0000801234567"));
+  EXPECT_TRUE(Traced("Found: [1]"));
+  EXPECT_EQ(engine.ReportedCount(), 1);
+  EXPECT_EQ(engine.FoundCount(), 0);
+  EXPECT_EQ(table.Record(1).AisgVersion, 2);
+  EXPECT_EQ(table.Record(1).DeviceType, kAldSingleRet);
+}
+
+// Both first characters are 'K' (bit 0x10 clear, bit 0x08 set); the
+// vendor codes differ in their second character.
+TEST_F(ScanTest, PairKaKbIsSeparatedByTheVendorSearch) {
+  AddDevices({Device("singleRet", "KA0000000001"), Device("singleRet", "KB0000000002")});
+  engine.Run();
+  ExpectAllConnected(2);
+  std::vector<std::string> scans = link.Scans();
+  ASSERT_GE(scans.size(), 6u);
+  EXPECT_EQ(scans[0], kWholeBus);  // collides
+  EXPECT_EQ(scans[1], "1 00/10");  // 'A'..'O' collides
+  EXPECT_EQ(scans[2], "1 00/08");  // bit 0x08 clear: nobody
+  EXPECT_EQ(scans[3], kWholeBus);  // still colliding
+  EXPECT_EQ(scans[4], "1 08/08");  // 'H'..'O' collides
+  EXPECT_EQ(scans[5], "1 48/FF");  // RangeScanVID_1 starts at 'H'
+  EXPECT_EQ(table.UniqueIdText(1), "KA0000000001");
+  EXPECT_EQ(table.UniqueIdText(2), "KB0000000002");
+  EXPECT_TRUE(Traced("Found all of Vendor [KA]"));
+  EXPECT_TRUE(Traced("Found: [2]"));
+  EXPECT_EQ(debug, (std::vector<std::string>{"Scan all returned timeout to RangeScanVendor \n"}));
+  EXPECT_FALSE(engine.IsRunning());
+}
+
+// Two serial numbers that differ only in their last character share the
+// vendor code: only the bit search tells them apart.
+TEST_F(ScanTest, DemoSiteIsFoundCompletely) {
+  AddSite(SimSite::Demo());
+  engine.Run();
+  ExpectAllConnected(5);
+  EXPECT_TRUE(Traced("Found: [5]"));
+  EXPECT_FALSE(engine.IsRunning());
+}
+
+TEST_F(ScanTest, SixteenDeviceSiteIsFoundCompletely) {
+  AddDevices(ManyRets(16));
+  engine.Run();
+  ExpectAllConnected(16);
+  EXPECT_TRUE(Traced("Found: [16]"));
+}
+
+TEST_F(ScanTest, SixtyFourDeviceSiteIsFoundCompletelyInLittleRealTime) {
+  AddDevices(ManyRets(64));
+  auto start = std::chrono::steady_clock::now();
+  engine.Run();
+  auto spent = std::chrono::steady_clock::now() - start;
+  ExpectAllConnected(64);
+  EXPECT_TRUE(Traced("Found: [64]"));
+  EXPECT_LT(spent, std::chrono::seconds(3));
+}
+
+TEST_F(ScanTest, SameVendorDevicesDifferingAnywhereAreSeparated) {
+  AddDevices({Device("singleRet", "KA1"), Device("singleRet", "KA2"), Device("singleRet", "KA3"),
+              Device("singleRet", "KA0000000000000001"), Device("singleRet", "KA1000000000000001"),
+              Device("singleRet", "KA0000000010000001"), Device("tma", "KAA", 2), Device("multiRet", "KAB", 3)});
+  engine.Run();
+  ExpectAllConnected(8);
+}
+
+// Two devices with the same identifier can never answer alone: the search
+// gives their vendor up and ends instead of running for ever.
+TEST_F(ScanTest, IdenticalIdentifiersEndTheSearch) {
+  collisions = VirtualBus::Collisions::kConcat;  // identical answers would otherwise merge into one
+  AddDevices(
+      {Device("singleRet", "KA0000000042"), Device("singleRet", "KA0000000042"), Device("singleRet", "NK0000000007")});
+  engine.Run();
+  EXPECT_FALSE(engine.IsRunning());
+  EXPECT_TRUE(Traced("Devices of vendor [KA] could not be told apart"));
+  EXPECT_TRUE(Traced("Found: [1]"));
+  EXPECT_EQ(table.UniqueIdText(1), "NK0000000007");
+  EXPECT_LT(link.exchanges.load(), 3000u);
+}
+
+// Identifiers outside the uppercase letters are never reached by the
+// vendor search, so the groups run out while the whole bus still collides.
+TEST_F(ScanTest, SearchThatRunsOutOfGroupsStillEndsTheScan) {
+  AddDevices({Device("singleRet", "ka0000000001"), Device("singleRet", "kb0000000002")});
+  engine.Run();
+  EXPECT_FALSE(engine.IsRunning());
+  EXPECT_TRUE(Traced("Scan ended before every device answered alone; scan again"));
+  EXPECT_TRUE(Traced("Found: [0]"));
+  EXPECT_EQ(table.AldCount(), 0u);
+  // Nothing is stuck: the next scan runs through again.
+  ForgetTrace();
+  engine.Run();
+  EXPECT_TRUE(Traced("Scan Started"));
+  EXPECT_TRUE(Traced("Found: [0]"));
+}
+
+TEST_F(ScanTest, WithoutAutoConnectAWholeBusFindStaysDiscoveredAndTheScanEnds) {
+  scanOptions.AutoConnect = 0;
+  engine.Reset();
+  AddDevices({Device("singleRet", "KA0000801234567")});
+  engine.Run();
+  EXPECT_FALSE(engine.IsRunning());
+  EXPECT_TRUE(Traced("Found: KA0000801234567"));
+  EXPECT_FALSE(Traced("Auto Address & Connect"));
+  EXPECT_TRUE(Traced("Found: [1]"));
+  EXPECT_EQ(table.Record(1).State, kStateDiscovered);
+  EXPECT_EQ(table.Record(1).Address, 0);
+  bus.WithDevice(0, [](SimAld& d) { EXPECT_EQ(d.Address(), 0); });
+  EXPECT_EQ(clock.NowMs(), 20u);  // the pause after a find without connecting
+  EXPECT_EQ(engine.AutoConnect(), 0);
+}
+
+TEST_F(ScanTest, WithoutAutoConnectDevicesFoundByTheVendorSearchAreConnectedAllTheSame) {
+  scanOptions.AutoConnect = 0;
+  engine.Reset();
+  AddDevices({Device("singleRet", "KA0000000001"), Device("singleRet", "KB0000000002")});
+  engine.Run();
+  ExpectAllConnected(2);
+  EXPECT_EQ(engine.AutoConnect(), 1);
+  engine.Reset();
+  EXPECT_EQ(engine.AutoConnect(), 0);
+}
+
+TEST_F(ScanTest, ResetTakesTheOptionsAndEmptiesTheTable) {
+  AddDevices({Device("singleRet", "KA0000801234567")});
+  engine.Run();
+  scanOptions = {0, 12, 0, 1};
+  engine.Reset();
+  EXPECT_EQ(table.AldCount(), 0u);
+  EXPECT_EQ(engine.ReportedCount(), 0);
+  EXPECT_EQ(engine.AutoConnect(), 0);
+  EXPECT_EQ(engine.MaxIterations(), 12);
+  EXPECT_EQ(engine.RepeatMode(), 0);
+  EXPECT_EQ(engine.PreviouslyFound(), 1);
+  engine.SetAutoConnect(1);
+  engine.SetMaxIterations(7);
+  engine.SetRepeatMode(1);
+  EXPECT_EQ(engine.AutoConnect(), 1);
+  EXPECT_EQ(engine.MaxIterations(), 7);
+  EXPECT_EQ(engine.RepeatMode(), 1);
+}
+
+// A device that lost its address while the table still holds it answers
+// the scan: it is not entered twice, and gets its address and link back.
+TEST_F(ScanTest, KnownDeviceAnsweringAgainIsReaddressedNotEnteredTwice) {
+  AddDevices({Device("singleRet", "KA0000801234567")});
+  engine.Run();
+  engine.ClearReportedCount();
+  PowerCycle(1);
+  ForgetTrace();
+  engine.Run();
+  EXPECT_EQ(table.AldCount(), 1u);
+  ExpectAllConnected(1);
+  EXPECT_FALSE(Traced("Found: KA"));
+  EXPECT_TRUE(Traced("Auto Address & Connect: KA0000801234567"));
+  EXPECT_TRUE(Traced("Found: [0]"));
+}
+
+TEST_F(ScanTest, DeviceFoundWhileTheTableIsFullIsLeftOutAndReported) {
+  for (unsigned slot = 1; slot < AldTable::kMaxAld; ++slot) {
+    AldRecord r;
+    std::snprintf(r.UniqueId, sizeof r.UniqueId, "ZZ%05u", slot);
+    r.UniqueIdLength = 7;
+    r.State = kStateConnected;
+    ASSERT_EQ(table.Insert(r), slot);
+    table.Record(slot).State = kStateConnected;
+  }
+  AddDevices({Device("singleRet", "KA0000000001"), Device("singleRet", "KB0000000002")});
+  engine.Run();
+  EXPECT_FALSE(engine.IsRunning());
+  EXPECT_EQ(table.AldCount(), AldTable::kMaxAld);
+  EXPECT_EQ(table.UniqueIdText(254), "KA0000000001");
+  EXPECT_TRUE(Traced("left out"));
+  EXPECT_TRUE(Traced("Found: [1]"));
+  std::vector<RecordingMessages::Shown> shown = messages.All();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].Title, "ALD table full");
+  EXPECT_NE(shown[0].Text.find("KB0000000002"), std::string::npos);
+}
+
+// A stop between the groups of the search ends it without the finishing
+// step: the ALDs it entered are counted by the next scan that finishes.
+// Here the stop comes during the whole-bus scan that closes the 'A'..'G'
+// group, which still collides.
+TEST_F(ScanTest, StopBetweenTheGroupsCarriesTheFoundCountOver) {
+  AddDevices({Device("singleRet", "AA0000000001"), Device("singleRet", "BB0000000002"),
+              Device("singleRet", "RA0000000003"), Device("singleRet", "RB0000000004")});
+  link.onWrite = [this] {
+    std::vector<std::string> scans = link.Scans();
+    if (scans.size() >= 2 && scans.back() == kWholeBus && scans[scans.size() - 2] == "2 47 10/FF 10") engine.Stop();
+  };
+  engine.Run();
+  link.onWrite = nullptr;
+  EXPECT_FALSE(engine.IsRunning());
+  EXPECT_TRUE(Traced("Scan stopped"));
+  EXPECT_FALSE(Traced("Found: ["));
+  EXPECT_EQ(table.AldCount(), 2u);
+  EXPECT_EQ(engine.FoundCount(), 2);
+  EXPECT_EQ(engine.ReportedCount(), 0);
+  engine.Run();
+  ExpectAllConnected(4);
+  EXPECT_TRUE(Traced("Found: [4]"));
+  EXPECT_EQ(engine.ReportedCount(), 4);
+}
+
+TEST_F(ScanTest, StopDuringTheWholeBusLoopEndsWithTheFinishingStep) {
+  AddDevices({Device("singleRet", "KA0000000001")});
+  link.onWrite = [this] {
+    if (table.AldCount() == 1 && engine.IsRunning()) engine.Stop();
+  };
+  engine.Run();
+  EXPECT_FALSE(engine.IsRunning());
+  EXPECT_TRUE(Traced("Found: [1]"));
+  EXPECT_EQ(engine.ReportedCount(), 1);
+}
+
+TEST_F(ScanTest, ReportedCountsAddUpUntilTaken) {
+  AddDevices({Device("singleRet", "KA0000000001")});
+  engine.Run();
+  AddDevices({Device("singleRet", "AN0000000002")});
+  engine.Run();
+  EXPECT_EQ(engine.ReportedCount(), 2);
+  EXPECT_EQ(engine.TakeReportedCount(), 2);
+  EXPECT_EQ(engine.ReportedCount(), 0);
+}
+
+// Slot 1's device was power cycled and declared lost; slot 2's stays off.
+TEST_F(ScanTest, ReconnectPassBringsBackLostAlds) {
+  AddDevices({Device("singleRet", "KA0000000001"), Device("singleRet", "AN0000000002")});
+  engine.Run();
+  engine.ClearReportedCount();
+  PowerCycle(1);
+  bus.PowerOff(DeviceIn(2));
+  table.Record(1).State = kStateDisconnected;
+  table.Record(2).State = kStateDisconnected;
+  windows.Open(1);
+  ForgetTrace();
+  uint64_t before = clock.NowMs();
+  engine.Run();
+  EXPECT_EQ(table.Record(1).State, kStateConnected);
+  EXPECT_EQ(table.Record(2).State, kStateDisconnected);
+  EXPECT_NE(Trace().find("MAIN 001 Reconnected Successfully"), std::string::npos) << Trace();
+  EXPECT_NE(Trace().find("MAIN 002 Unable to reconnect"), std::string::npos);
+  EXPECT_EQ(TraceCount("Reconnected Successfully"), 1u);
+  EXPECT_EQ(windows.Calls(), (std::vector<std::string>{"LoadAld 1", "EnableCommands 1 1"}));
+  std::vector<RecordingMessages::Shown> shown = messages.All();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].Title, "RECONNECTED");
+  EXPECT_EQ(shown[0].Text, "Reconnected 1 ALDs");
+  EXPECT_EQ(shown[0].Kind, UserMessages::Icon::kInformation);
+  // Two ALDs: 500 + 500 + 2000 each, and 500 after reloading the window.
+  EXPECT_EQ(clock.NowMs() - before, 2 * 3000u + 500u);
+  EXPECT_TRUE(Traced("Found: [0]"));
+}
+
+TEST_F(ScanTest, NoReconnectMessageWhenNothingCameBack) {
+  AddDevices({Device("singleRet", "KA0000000001")});
+  engine.Run();
+  bus.PowerOff(DeviceIn(1));
+  table.Record(1).State = kStateDisconnected;
+  engine.Run();
+  EXPECT_TRUE(Traced("Unable to reconnect"));
+  EXPECT_TRUE(messages.All().empty());
+}
+
+TEST_F(ScanTest, PortFailureEndsTheScanAndHandsOverWhatItFound) {
+  AddDevices({Device("singleRet", "KA0000000001"), Device("singleRet", "KB0000000002")});
+  link.onWrite = [this] {
+    if (table.AldCount() == 1) link.unplugged = true;
+  };
+  EXPECT_THROW(engine.Run(), ECommError);
+  link.onWrite = nullptr;
+  EXPECT_FALSE(engine.IsRunning());
+  EXPECT_EQ(engine.ReportedCount(), 1);
+  // The ALD entered just before keeps the address it was given; the
+  // connect command finishes it.
+  EXPECT_EQ(table.Record(1).State, kStateAddressed);
+  link.unplugged = false;
+  engine.Run();
+  EXPECT_EQ(table.AldCount(), 2u);
+  EXPECT_EQ(table.Record(2).State, kStateConnected);
+  EXPECT_EQ(engine.ReportedCount(), 2);
+}
+// Sites of random size, vendors, identifier lengths and device kinds: the
+// search must find every device, whatever the identifiers look like.
+class RandomSiteTest : public StationTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(RandomSiteTest, EveryDeviceIsFound) {
+  std::mt19937 random(static_cast<uint32_t>(GetParam()));
+  static const char* const kVendors[] = {"KA", "KB", "AN", "ZZ", "CS", "HW"};
+  static const char* const kTypes[] = {"singleRet", "multiRet", "tma"};
+  static const std::string kChars = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  int count = 2 + static_cast<int>(random() % 30);
+  std::set<std::string> ids;
+  std::vector<json> devices;
+  while (static_cast<int>(devices.size()) < count) {
+    std::string id = kVendors[random() % 6];
+    size_t length = 1 + random() % 17;
+    for (size_t i = 0; i < length; ++i) id += kChars[random() % kChars.size()];
+    if (!ids.insert(id).second) continue;
+    std::string type = kTypes[random() % 3];
+    devices.push_back(Device(type, id, type == "singleRet" ? 1 : 1 + static_cast<int>(random() % 3)));
+  }
+  AddDevices(devices);
+  engine.Run();
+  ExpectAllConnected(devices.size());
+  EXPECT_FALSE(engine.IsRunning());
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomSiteTest, ::testing::Range(1, 41));

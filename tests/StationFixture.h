@@ -1,0 +1,209 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <functional>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "BusRecorders.h"
+#include "Hex.h"
+#include "TempDir.h"
+#include "bus/AldTable.h"
+#include "bus/BusStation.h"
+#include "core/FakeClock.h"
+#include "core/TraceLog.h"
+#include "layer7/AisgLayer7.h"
+#include "layer7/AldType.h"
+#include "link/AisgHdlc.h"
+#include "link/HdlcCodec.h"
+#include "serial/ECommError.h"
+#include "sim/SimLink.h"
+#include "sim/SimSite.h"
+#include "sim/VirtualBus.h"
+
+// The link layer over the in-process simulated bus: every exchange reaches
+// the devices at once and costs no time. Unplugged plays the adapter pulled
+// out: every write then fails as the serial port's would.
+class SimHdlc : public AisgHdlc {
+ public:
+  SimHdlc(TraceLog& log, AldTable& table, VirtualBus& bus) : AisgHdlc(log, table), log_(log), sim_(bus) {}
+
+  uint32_t Write(const uint8_t* data, uint32_t length) override {
+    if (unplugged) throw ECommError(ECommError::kWrite, log_, EIO);
+    ++exchanges;
+    Note(data, length);
+    if (onWrite) onWrite();
+    sim_.Transmit(data, length);
+    return length;
+  }
+  uint32_t Read(uint8_t* buffer, uint32_t capacity) override { return sim_.Receive(buffer, capacity); }
+
+  // The XID device scans sent so far, as "length pattern/mask" in hex, e.g.
+  // "1 00/10" for a one-octet scan with pattern 0x00 and mask 0x10.
+  std::vector<std::string> Scans() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return scans_;
+  }
+  // Contents of every frame written, in order.
+  std::vector<std::vector<uint8_t>> Frames() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return frames_;
+  }
+
+  std::atomic<bool> unplugged{false};
+  std::atomic<uint64_t> exchanges{0};
+  std::function<void()> onWrite;
+
+ private:
+  void Note(const uint8_t* data, uint32_t length) {
+    uint8_t out[HdlcCodec::kMaxDecoded];
+    HdlcCodec::Decoded d = HdlcCodec::Decode(data, static_cast<uint16_t>(length), out);
+    std::vector<uint8_t> content(out, out + d.Length);
+    std::lock_guard<std::mutex> lock(mutex_);
+    frames_.push_back(content);
+    // FF BF 81 F0 GL 01 n pattern 03 n mask
+    if (content.size() < 7 || content[0] != 0xFF || content[1] != 0xBF || content[5] != 0x01) return;
+    size_t n = content[6];
+    if (content.size() < 9 + 2 * n || content[7 + n] != 0x03) return;
+    scans_.push_back(std::to_string(n) + " " + ToHex(&content[7], n) + "/" + ToHex(&content[9 + n], n));
+  }
+
+  TraceLog& log_;
+  SimLink sim_;
+  std::mutex mutex_;
+  std::vector<std::string> scans_;
+  std::vector<std::vector<uint8_t>> frames_;
+};
+
+// A primary station (the bus side of it) over a simulated bus, with the
+// user interface replaced by recorders and every wait on a fake clock.
+class StationTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  TraceLog log{dir.File("trace.txt")};
+  AldTable table{log};
+  FakeClock clock;
+  VirtualBus bus{clock};
+  SimHdlc link{log, table, bus};
+  AisgLayer7 layer7{link, table, log, clock};
+  RecordingView view;
+  RecordingWindows windows;
+  RecordingMessages messages;
+  ScanOptions scanOptions;
+  PollOptions pollOptions;
+  std::vector<std::string> debug;
+  // Answers that overlap on the line, as on RS-485: the octets are ANDed.
+  VirtualBus::Collisions collisions = VirtualBus::Collisions::kGarble;
+  BusStation station{layer7, BusUi{view, windows, messages}, [this] { return scanOptions; },
+                     [this] { return pollOptions; }};
+  ScanEngine& engine = station.Engine();
+
+  void SetUp() override {
+    engine.SetDebugOutput([this](const std::string& text) { debug.push_back(text); });
+  }
+
+  using json = nlohmann::json;
+
+  // RETs come calibrated, so that their alarm status reads clean.
+  static json Device(const std::string& type, const std::string& uniqueId, int subunits = 1) {
+    json subunit = type == "tma" ? json::object() : json{{"calibrated", true}};
+    json list = json::array();
+    for (int i = 0; i < subunits; ++i) list.push_back(subunit);
+    return {{"type", type}, {"uniqueId", uniqueId}, {"subunits", list}};
+  }
+  void AddDevices(const std::vector<json>& devices) {
+    json site = json::object();
+    site["devices"] = json::array();
+    for (const json& d : devices) site["devices"].push_back(d);
+    AddSite(site);
+  }
+  void AddSite(const json& site) {
+    SimSite::BusSettings settings;
+    std::string error;
+    ASSERT_TRUE(SimSite::FromJson(site, bus, settings, &error)) << error;
+    bus.SetCollisions(collisions);
+  }
+  // Single RETs of a few vendors whose serial numbers differ in their
+  // middle and last characters, as on a real site.
+  static std::vector<json> ManyRets(int count) {
+    static const char* const kVendors[] = {"KA", "AN", "CS", "RF", "ZT", "HW"};
+    std::vector<json> devices;
+    for (int i = 0; i < count; ++i) {
+      std::string id = std::string(kVendors[i % 6]) + Format("%04d80%07d", 17 * i % 1000, 1234500 + 37 * i);
+      devices.push_back(Device("singleRet", id));
+    }
+    return devices;
+  }
+
+  BusTicker& ticker = station.Ticker();
+  AlarmPoller& poller = station.Poller();
+  BusCommands& commands = station.Commands();
+  AldCommands& aldOps = station.AldOps();
+  ScanControl& control = station.Control();
+
+  // A scan, then the timer tick that lists what it found.
+  void ScanAndList() {
+    engine.Run();
+    ticker.OnTimerTick();
+  }
+  void Ticks(int n) {
+    for (int i = 0; i < n; ++i) ticker.OnTimerTick();
+  }
+
+  // The simulated device that the table holds in the slot.
+  size_t DeviceIn(unsigned slot) {
+    auto index = bus.Find(table.UniqueIdText(slot));
+    EXPECT_TRUE(index.has_value()) << slot;
+    return index.value_or(0);
+  }
+  // Power cycles the slot's device: it forgets its address.
+  void PowerCycle(unsigned slot) {
+    size_t device = DeviceIn(slot);
+    bus.PowerOff(device);
+    bus.PowerOn(device);
+  }
+
+  // Everything traced so far (kept across calls).
+  const std::string& Trace() {
+    traced_ += log.TakePending();
+    return traced_;
+  }
+  bool Traced(const std::string& what) { return Trace().find(what) != std::string::npos; }
+  size_t TraceCount(const std::string& what) {
+    const std::string& t = Trace();
+    size_t n = 0;
+    for (size_t at = t.find(what); at != std::string::npos; at = t.find(what, at + 1)) ++n;
+    return n;
+  }
+  void ForgetTrace() {
+    Trace();
+    traced_.clear();
+  }
+
+  // Every listed slot holds the device with that identifier, addressed with
+  // its slot number and connected, and the device agrees.
+  void ExpectAllConnected(size_t devices) {
+    ASSERT_EQ(table.AldCount(), devices);
+    std::set<std::string> ids;
+    for (unsigned slot = 1; slot <= devices; ++slot) {
+      const AldRecord& ald = table.Record(slot);
+      ids.insert(table.UniqueIdText(slot));
+      EXPECT_EQ(ald.Address, slot) << table.UniqueIdText(slot);
+      EXPECT_EQ(ald.State, kStateConnected) << table.UniqueIdText(slot);
+      auto index = bus.Find(table.UniqueIdText(slot));
+      ASSERT_TRUE(index.has_value()) << table.UniqueIdText(slot);
+      bus.WithDevice(*index, [&](SimAld& d) {
+        EXPECT_EQ(d.Address(), slot);
+        EXPECT_TRUE(d.Connected());
+      });
+    }
+    EXPECT_EQ(ids.size(), devices);
+  }
+
+  std::string traced_;
+};
