@@ -1,0 +1,249 @@
+// Scan and poll times over a pseudo-terminal served by aldsim at 9600 baud,
+// against the least time the same exchanges need on the wire.
+//
+// For every exchange the bound counts the request and answer octets at 10
+// bit times each, the 50 ms of silence that ends a read after an answer, or
+// the 418 ms a read waits when nothing answers; to that come the waits the
+// bus logic itself makes. The ratio measured / bound says how much the
+// program adds on top of the line.
+//
+// A pseudo-terminal takes the request at once, and aldsim paces only its
+// answers, so the line time of the requests is not spent there. The last
+// two columns therefore give the bound without it as well: that is the
+// part of the bound the pseudo-terminal reproduces.
+//
+// Run from the build directory (bin/ScanBench) or give aldsim's path as the
+// first argument.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bus/AldTable.h"
+#include "bus/BusStation.h"
+#include "core/Format.h"
+#include "core/SystemClock.h"
+#include "core/TraceLog.h"
+#include "layer7/AisgLayer7.h"
+#include "link/AisgHdlc.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr double kBaud = 9600;
+constexpr double kOctetMs = 10 * 1000.0 / kBaud;
+constexpr double kSilenceMs = 50;
+constexpr double kNoAnswerMs = 418;
+
+// The line's own cost of what went over it, and the waits on the clock.
+struct WireCount {
+  uint64_t Exchanges = 0;
+  uint64_t Unanswered = 0;
+  uint64_t Sent = 0;
+  uint64_t Received = 0;
+  double WaitMs = 0;
+
+  double AnswerBoundMs() const {
+    return Received * kOctetMs + (Exchanges - Unanswered) * kSilenceMs + Unanswered * kNoAnswerMs + WaitMs;
+  }
+  double BoundMs() const { return Sent * kOctetMs + AnswerBoundMs(); }
+};
+
+class CountingHdlc : public AisgHdlc {
+ public:
+  using AisgHdlc::AisgHdlc;
+  uint32_t Write(const uint8_t* data, uint32_t length) override {
+    ++count.Exchanges;
+    count.Sent += length;
+    return AisgHdlc::Write(data, length);
+  }
+  uint32_t Read(uint8_t* buffer, uint32_t capacity) override {
+    uint32_t n = AisgHdlc::Read(buffer, capacity);
+    count.Received += n;
+    if (n == 0) ++count.Unanswered;
+    return n;
+  }
+  WireCount count;
+};
+
+class CountingClock : public SystemClock {
+ public:
+  explicit CountingClock(WireCount& count) : count_(count) {}
+  void SleepMs(uint32_t ms) override {
+    count_.WaitMs += ms;
+    SystemClock::SleepMs(ms);
+  }
+
+ private:
+  WireCount& count_;
+};
+
+class QuietView : public BusView {
+ public:
+  void SetStatusText(const std::string&) override {}
+  void RowAdded(size_t, const std::string&) override {}
+  void RowFilled(size_t, const RowContents&) override {}
+  void RowsCleared() override {}
+  void RefreshListToolbar() override {}
+  void ShowAldProperties(uint8_t, const AldProperties&) override {}
+  void SetAldStatus(uint8_t, const std::string&) override {}
+  void HideAldProperties(uint8_t) override {}
+  void SelectAldEntry(uint8_t) override {}
+  void RefreshDocumentLinks() override {}
+  void ActivateAldList() override {}
+};
+
+class QuietWindows : public DeviceWindows {
+ public:
+  bool HasWindow(uint8_t) const override { return false; }
+  void LoadAld(uint8_t) override {}
+  void EnableCommands(uint8_t, bool) override {}
+  bool HasActiveWindow() const override { return false; }
+  void OpenWindow(uint8_t) override {}
+  void CloseAll() override {}
+  void ShowDeviceType(uint8_t) override {}
+  void RefreshAllSubunits() override {}
+  void RefreshAld() override {}
+  void GetAlarms() override {}
+  void ResetDevice() override {}
+  void SelfTest() override {}
+  void GetAll() override {}
+  void ClearDisplay() override {}
+  void ShowAlarmText(const std::string&) override {}
+  void ShowResult(ResultCode) override {}
+  void ShowAlarmStatus(const std::string&, bool) override {}
+  void ClearAlarmBoxes() override {}
+  void EnableRetTab(bool) override {}
+};
+
+class PrintedMessages : public UserMessages {
+ public:
+  void ShowMessage(const std::string& title, const std::string& text, Icon) override {
+    std::fprintf(stderr, "message: %s: %s\n", title.c_str(), text.c_str());
+  }
+};
+
+// aldsim serving a site of single RETs of six vendors.
+class Aldsim {
+ public:
+  Aldsim(const std::string& program, const std::filesystem::path& dir, int devices) {
+    std::filesystem::path site = dir / Format("site%d.json", devices);
+    std::ofstream(site) << Site(devices).dump();
+    std::string link = (dir / Format("bus%d", devices)).string();
+    int out[2];
+    if (pipe(out) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<std::string> args = {program, "--link", link, "--site", site.string(), "--baud", "9600"};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+      throw std::runtime_error("cannot start " + program);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string line = ReadLine(out[0]);
+    close(out[0]);
+    if (line.rfind("READY ", 0) != 0) throw std::runtime_error("aldsim did not get ready: " + line);
+    path_ = line.substr(6);
+  }
+  ~Aldsim() {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  static nlohmann::json Site(int devices) {
+    static const char* const kVendors[] = {"KA", "AN", "CS", "RF", "ZT", "HW"};
+    nlohmann::json list = nlohmann::json::array();
+    for (int i = 0; i < devices; ++i) {
+      std::string id = std::string(kVendors[i % 6]) + Format("%04d80%07d", 17 * i % 1000, 1234500 + 37 * i);
+      list.push_back({{"type", "singleRet"}, {"uniqueId", id}, {"subunits", {{{"calibrated", true}}}}});
+    }
+    return {{"bus", {{"baud", 9600}, {"turnaroundMs", 3}, {"collisions", "garble"}}}, {"devices", list}};
+  }
+  static std::string ReadLine(int fd) {
+    std::string line;
+    char c;
+    pollfd p{fd, POLLIN, 0};
+    while (poll(&p, 1, 10000) > 0 && read(fd, &c, 1) == 1 && c != '\n') line += c;
+    return line;
+  }
+
+  pid_t pid_ = -1;
+  std::string path_;
+};
+
+// One primary station on the port, with its own trace file and counters.
+struct Station {
+  Station(const std::filesystem::path& dir, const std::string& port)
+      : log((dir / "trace.txt").string()), table(log), link(log, table), clock(link.count) {
+    link.ConfigurePort(port, 9600);
+    if (!AisgSerial::IsOpen()) throw std::runtime_error("cannot open " + port + ": " + AisgSerial::LastError());
+  }
+  ~Station() { link.Close(); }
+
+  TraceLog log;
+  AldTable table;
+  CountingHdlc link;
+  CountingClock clock;
+  AisgLayer7 layer7{link, table, log, clock};
+  QuietView view;
+  QuietWindows windows;
+  PrintedMessages messages;
+  BusStation bus{layer7, BusUi{view, windows, messages}, nullptr, nullptr};
+};
+
+template <class F>
+void Measure(const char* what, int devices, Station& s, F run) {
+  s.link.count = WireCount();
+  auto start = std::chrono::steady_clock::now();
+  run();
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  const WireCount& c = s.link.count;
+  std::printf("%-5s %4d %9llu %7llu %11.0f %10.0f %6.3f %10.0f %6.3f\n", what, devices,
+              static_cast<unsigned long long>(c.Exchanges), static_cast<unsigned long long>(c.Unanswered), ms,
+              c.BoundMs(), ms / c.BoundMs(), c.AnswerBoundMs(), ms / c.AnswerBoundMs());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string program = argc > 1 ? argv[1] : (std::filesystem::path(argv[0]).parent_path() / "aldsim").string();
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / Format("tiltdeck-bench-%d", getpid());
+  std::filesystem::create_directories(dir);
+  std::printf("%-5s %4s %9s %7s %11s %10s %6s %10s %6s\n", "what", "alds", "exchanges", "silent", "measured ms",
+              "bound ms", "ratio", "no-tx ms", "ratio");
+  for (int devices : {1, 4, 16, 64}) {
+    Aldsim sim(program, dir, devices);
+    Station s(dir, sim.Path());
+    Measure("scan", devices, s, [&] { s.bus.Engine().Run(); });
+    if (s.table.AldCount() != static_cast<unsigned>(devices)) {
+      std::fprintf(stderr, "scan of %d devices found %u\n", devices, s.table.AldCount());
+    }
+    if (devices != 16) continue;
+    s.bus.Ticker().OnTimerTick();  // lists them
+    Measure("poll", devices, s, [&] { s.bus.Poller().PollAll(); });
+  }
+  std::filesystem::remove_all(dir);
+  return 0;
+}
