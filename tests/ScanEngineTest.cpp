@@ -3,6 +3,8 @@
 #include <set>
 
 #include "StationFixture.h"
+#include "persist/MemoryProfileStore.h"
+#include "persist/Settings.h"
 
 namespace {
 
@@ -169,6 +171,26 @@ TEST_F(ScanTest, ResetTakesTheOptionsAndEmptiesTheTable) {
   EXPECT_EQ(engine.AutoConnect(), 1);
   EXPECT_EQ(engine.MaxIterations(), 7);
   EXPECT_EQ(engine.RepeatMode(), 1);
+}
+
+// The options dialog's save reaches the engine at once; the engine reset
+// reads the settings' values in force.
+TEST_F(ScanTest, SettingsHandTheirScanOptionsToTheEngine) {
+  MemoryProfileStore store;
+  Settings settings(store, log);
+  settings.SetScanOptionsSink(&engine);
+  settings.ScanAutoconnect = 0;
+  settings.ScanMaxIterations = 5;
+  settings.ScanRepeatMode = 0;
+  ASSERT_TRUE(settings.Save());
+  EXPECT_EQ(engine.AutoConnect(), 0);
+  EXPECT_EQ(engine.MaxIterations(), 5);
+  EXPECT_EQ(engine.RepeatMode(), 0);
+  scanOptions = settings.CurrentScanOptions();
+  scanOptions.PreviouslyFound = 1;
+  engine.Reset();
+  EXPECT_EQ(engine.AutoConnect(), 0);
+  EXPECT_EQ(engine.PreviouslyFound(), 1);
 }
 
 // A device that lost its address while the table still holds it answers

@@ -8,6 +8,7 @@
 
 #include "bus/ScanOptions.h"
 #include "layer7/ResultCode.h"
+#include "persist/ScanOptionsSink.h"
 
 class AisgHdlc;
 class AisgLayer7;
@@ -25,8 +26,9 @@ struct AldRecord;
 //
 // Run executes on the worker thread. Stop, Reset, IsRunning, the reported
 // count and the option setters may be called from any thread. Reset waits
-// until a running scan has left the table alone.
-class ScanEngine {
+// until a running scan has left the table alone. A settings save hands the
+// options over through ScanOptionsSink.
+class ScanEngine : public ScanOptionsSink {
  public:
   using OptionsProvider = std::function<ScanOptions()>;
   using DebugOutput = std::function<void(const std::string&)>;
@@ -54,9 +56,9 @@ class ScanEngine {
   void ClearReportedCount() { reported_ = 0; }
   uint8_t FoundCount() const { return found_; }
 
-  void SetMaxIterations(int32_t value) { maxIterations_ = value; }
-  void SetAutoConnect(int32_t value) { autoConnect_ = value; }
-  void SetRepeatMode(int32_t value) { repeatMode_ = value; }
+  void SetMaxIterations(int32_t value) override { maxIterations_ = value; }
+  void SetAutoConnect(int32_t value) override { autoConnect_ = value; }
+  void SetRepeatMode(int32_t value) override { repeatMode_ = value; }
   int32_t AutoConnect() const { return autoConnect_; }
   int32_t MaxIterations() const { return maxIterations_; }
   int32_t RepeatMode() const { return repeatMode_; }
