@@ -1,0 +1,263 @@
+#include <cctype>
+
+#include "bus/AldTable.h"
+#include "bus/FieldPages.h"
+#include "bus/TmaPage.h"
+#include "cli/CliCommands.h"
+#include "cli/CliSession.h"
+#include "core/Format.h"
+#include "core/TraceLog.h"
+#include "layer7/AisgLayer7.h"
+#include "layer7/AldType.h"
+#include "layer7/DataFieldId.h"
+#include "layer7/Vocabulary.h"
+
+namespace {
+
+// Names match whatever the case and separators: "Antenna Max Tilt",
+// "antenna-max-tilt" and "AntennaMaxTilt" are one field.
+std::string Folded(const std::string& text) {
+  std::string folded;
+  for (unsigned char c : text) {
+    if (std::isalnum(c)) folded += static_cast<char>(std::tolower(c));
+  }
+  return folded;
+}
+
+// A field shown in one box is one text; the others a list of texts.
+nlohmann::json ValueJson(uint8_t field, const std::vector<std::string>& texts) {
+  if (FieldPages::BoxCount(field) == 1) return texts.empty() ? "" : texts[0];
+  return texts;
+}
+
+std::string ValueLine(uint8_t field, const std::vector<std::string>& texts) {
+  std::string joined;
+  for (const std::string& t : texts) joined += (joined.empty() ? "" : " ") + t;
+  return DataFieldName(field) + ": " + joined;
+}
+
+// Several boxes may be given as one argument: "65 63 0 0" or "65,63,0,0".
+std::vector<std::string> BoxTexts(uint8_t field, const std::vector<std::string>& args) {
+  if (args.size() != 1 || FieldPages::BoxCount(field) == 1) return args;
+  std::vector<std::string> texts;
+  std::string current;
+  for (char c : args[0] + ",") {
+    if (c == ',' || c == ' ') {
+      if (!current.empty()) texts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  return texts;
+}
+
+}  // namespace
+
+CliOutcome CliCommands::Tma(const CliCommand& c) {
+  CliOutcome o;
+  Target t;
+  if (!ArgCount(c, 2, 2, o) || !Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
+  if (t.Ald->DeviceType != kAldTma) return o.Fail(CliExit::kUsage, "Usage", Format("ALD %u is not a TMA", t.Slot));
+  const std::string& what = c.Args[1];
+  if (what == "gain") return TmaGain(c, t, o);
+  if (what == "mode") return TmaMode(c, t, o);
+  if (what == "functions" && !c.Set) return TmaFunctions(t, o);
+  return o.Fail(CliExit::kUsage, "Usage",
+                "tma: 'gain', 'mode' or 'functions' (which cannot be set), not '" + what + "'");
+}
+
+CliOutcome CliCommands::TmaGain(const CliCommand& c, Target& t, CliOutcome& o) {
+  DeviceData& d = DataOf(t);
+  if (c.Set) {
+    std::optional<uint8_t> gain = TmaPage::GainEntry(*c.Set);
+    if (!gain) return o.Fail(CliExit::kUsage, "Usage", TmaPage::kInvalidGain);
+    if (Failed(layer7_.TmaSetGain(t.Ald->Address, t.Subunit, *gain), o)) return o;
+    o.Doc["gain"] = TmaPage::GainDb(*gain);
+    o.Lines.push_back(Format("ALD %u.%u gain set to %s dB", t.Slot, t.Subunit, TmaPage::GainText(*gain).c_str()));
+    return o;
+  }
+  ResultCode r = layer7_.TmaGetGain(t.Ald->Address, t.Subunit, d.TmaGain);
+  d.TmaGainValid = r == kSuccess;
+  if (Failed(r, o)) return o;
+  o.Doc["gain"] = TmaPage::GainDb(d.TmaGain);
+  o.Lines.push_back(Format("ALD %u.%u gain %s dB", t.Slot, t.Subunit, TmaPage::GainText(d.TmaGain).c_str()));
+  return o;
+}
+
+CliOutcome CliCommands::TmaMode(const CliCommand& c, Target& t, CliOutcome& o) {
+  DeviceData& d = DataOf(t);
+  TraceLog& log = session_.Log();
+  if (c.Set) {
+    std::optional<uint8_t> mode = TmaPage::ModeFromText(*c.Set);
+    if (!mode) return o.Fail(CliExit::kUsage, "Usage", "mode: 'normal' or 'bypass', not '" + *c.Set + "'");
+    ResultCode r = layer7_.TmaSetMode(t.Ald->Address, t.Subunit, *mode);
+    if (r != kSuccess) log.Write(kTraceError, TraceClass::kMain, t.Ald->Address, "Failed to set TMA Mode!");
+    if (Failed(r, o)) return o;
+  }
+  ResultCode r = layer7_.TmaGetMode(t.Ald->Address, t.Subunit, d.TmaMode);
+  d.TmaModeValid = r == kSuccess;
+  if (r != kSuccess) log.Write(kTraceError, TraceClass::kMain, t.Ald->Address, "Failed to get TMA Mode!");
+  if (Failed(r, o)) return o;
+  o.Doc["mode"] = TmaPage::ModeText(d.TmaMode);
+  o.Lines.push_back(Format("ALD %u.%u mode %s", t.Slot, t.Subunit, TmaPage::ModeText(d.TmaMode).c_str()));
+  return o;
+}
+
+CliOutcome CliCommands::TmaFunctions(Target& t, CliOutcome& o) {
+  DeviceData& d = DataOf(t);
+  uint8_t f[4] = {};
+  if (Failed(layer7_.TmaGetSupportedFunctions(t.Ald->Address, t.Subunit, f), o)) return o;
+  d.TmaFunctionsFlags = f[0];
+  d.TmaFunctionsMinGain = f[1];
+  d.TmaFunctionsMaxGain = f[2];
+  d.TmaFunctionsGainResolution = f[3];
+  o.Doc["flags"] = f[0];
+  o.Doc["minGain"] = TmaPage::GainDb(f[1]);
+  o.Doc["maxGain"] = TmaPage::GainDb(f[2]);
+  o.Doc["gainResolution"] = TmaPage::GainResolutionDb(f[3]);
+  o.Lines.push_back(Format("Flags:    %d", f[0]));
+  o.Lines.push_back("Min Gain: " + TmaPage::GainText(f[1]));
+  o.Lines.push_back("Max Gain: " + TmaPage::GainText(f[2]));
+  o.Lines.push_back("Gain Res: " + TmaPage::GainResolutionText(f[3]));
+  return o;
+}
+
+std::optional<uint8_t> CliCommands::FieldByName(const std::string& text) {
+  char* end = nullptr;
+  unsigned long id = std::strtoul(text.c_str(), &end, 0);
+  if (!text.empty() && *end == '\0') {
+    if (id > 0xFE || DataFieldInfoOf(static_cast<uint8_t>(id)).Group == FieldGroup::kNone) return std::nullopt;
+    return static_cast<uint8_t>(id);
+  }
+  for (unsigned i = 1; i < 0xFF; ++i) {
+    const DataFieldInfo& info = DataFieldInfoOf(static_cast<uint8_t>(i));
+    if (info.Group != FieldGroup::kNone && Folded(info.Name) == Folded(text)) return info.Id;
+  }
+  return std::nullopt;
+}
+
+bool CliCommands::Accepts(uint8_t deviceType, uint8_t field) {
+  FieldGroup g = DataFieldInfoOf(field).Group;
+  if (deviceType == kAldTma) return g != FieldGroup::kNone;
+  if (deviceType == kAldSingleRet || deviceType == kAldMultiRet)
+    return g == FieldGroup::kAntenna || g == FieldGroup::kOperator;
+  return false;
+}
+
+ResultCode CliCommands::GetFieldOnce(Target& t, uint8_t field) {
+  DeviceData& d = DataOf(t);
+  switch (t.Ald->DeviceType) {
+    case kAldSingleRet: return layer7_.RetGetDeviceData(t.Ald->Address, field, d);
+    case kAldMultiRet: return layer7_.MultiRetGetDeviceData(t.Ald->Address, t.Subunit, field, d);
+    case kAldTma: return layer7_.TmaGetDeviceData(t.Ald->Address, t.Subunit, field, d);
+    default:
+      session_.Log().Write(kTraceWarning, TraceClass::kMain, t.Ald->Address, "Invalid device type!");
+      return kUnsupportedOperation;
+  }
+}
+
+// The set operations send from the selected ALD's selected subunit.
+ResultCode CliCommands::SetFieldOnce(Target& t, uint8_t field) {
+  Select(t);
+  switch (t.Ald->DeviceType) {
+    case kAldSingleRet: return layer7_.RetSetDeviceData(t.Ald->Address, field);
+    case kAldMultiRet: return layer7_.MultiRetSetDeviceData(t.Ald->Address, t.Subunit, field);
+    case kAldTma: return layer7_.TmaSetDeviceData(t.Ald->Address, t.Subunit, field);
+    default:
+      session_.Log().Write(kTraceWarning, TraceClass::kMain, t.Ald->Address, "Invalid device type!");
+      return kUnsupportedOperation;
+  }
+}
+
+// The frequency bands are up to three words: word A says whether B and C
+// follow. Words that do not follow hold no band.
+ResultCode CliCommands::ReadField(Target& t, uint8_t field) {
+  ResultCode r = GetFieldOnce(t, field);
+  if (r == kSuccess) fieldsRead_.insert({t.Slot, t.Subunit, field});
+  if (field != kFieldAntennaFrequencyBand || r != kSuccess) return r;
+  DeviceData& d = DataOf(t);
+  uint16_t a = d.AntennaFrequencyBands[0];
+  if (!FieldPages::ReadsWordB(a)) d.AntennaFrequencyBands[1] = 0;
+  if (!FieldPages::ReadsWordC(a)) d.AntennaFrequencyBands[2] = 0;
+  if (FieldPages::ReadsWordB(a) && (r = GetFieldOnce(t, kFieldAntennaFrequencyBand08)) != kSuccess) return r;
+  if (FieldPages::ReadsWordC(a)) r = GetFieldOnce(t, kFieldAntennaFrequencyBand09);
+  if (r != kSuccess) fieldsRead_.erase({t.Slot, t.Subunit, field});
+  return r;
+}
+
+CliOutcome CliCommands::Field(const CliCommand& c) {
+  CliOutcome o;
+  Target t;
+  if (!ArgCount(c, 3, 99, o) || !Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
+  const std::string& action = c.Args[1];
+  if (action != "get" && action != "set")
+    return o.Fail(CliExit::kUsage, "Usage", "field: 'get' or 'set', not '" + action + "'");
+  if (action == "get" && c.Args[2] == "all" && c.Args.size() == 3) return FieldGetAll(t, o);
+  std::optional<uint8_t> field = FieldByName(c.Args[2]);
+  if (!field) return o.Fail(CliExit::kUsage, "Usage", "unknown field '" + c.Args[2] + "'");
+  if (!Accepts(t.Ald->DeviceType, *field)) {
+    return o.Fail(CliExit::kUsage, "Usage",
+                  Format("'%s' is not a field of ALD %u (%s)", DataFieldName(*field).c_str(), t.Slot,
+                         Vocabulary::AldTypeText(t.Ald->DeviceType).c_str()));
+  }
+  o.Doc["field"] = DataFieldName(*field);
+  o.Doc["id"] = *field;
+  if (action == "get") {
+    if (c.Args.size() != 3) return o.Fail(CliExit::kUsage, "Usage", "field get takes one field");
+    return FieldGet(t, *field, o);
+  }
+  if (c.Args.size() < 4) return o.Fail(CliExit::kUsage, "Usage", "field set needs a value");
+  std::vector<std::string> texts(c.Args.begin() + 3, c.Args.end());
+  return FieldSet(t, *field, BoxTexts(*field, texts), o);
+}
+
+CliOutcome CliCommands::FieldGet(Target& t, uint8_t field, CliOutcome& o) {
+  if (Failed(ReadField(t, field), o)) return o;
+  std::vector<std::string> texts = FieldPages::ShownTexts(field, DataOf(t));
+  o.Doc["value"] = ValueJson(field, texts);
+  o.Lines.push_back(ValueLine(field, texts));
+  return o;
+}
+
+// Every field of the device's pages; a field that fails is reported and
+// the others are still read.
+CliOutcome CliCommands::FieldGetAll(Target& t, CliOutcome& o) {
+  nlohmann::json fields = nlohmann::json::array();
+  ResultCode firstFailure = kSuccess;
+  for (uint8_t field : FieldPages::FieldsOfKind(t.Ald->DeviceType)) {
+    ResultCode r = ReadField(t, field);
+    nlohmann::json f = {{"field", DataFieldName(field)}, {"id", field}, {"result", Vocabulary::ResultName(r)}};
+    if (r == kSuccess) {
+      std::vector<std::string> texts = FieldPages::ShownTexts(field, DataOf(t));
+      f["value"] = ValueJson(field, texts);
+      o.Lines.push_back(ValueLine(field, texts));
+    } else {
+      f["value"] = nullptr;
+      o.Lines.push_back(DataFieldName(field) + ": " + Vocabulary::ResultName(r));
+      if (firstFailure == kSuccess) firstFailure = r;
+    }
+    fields.push_back(f);
+  }
+  o.Doc["fields"] = fields;
+  Failed(firstFailure, o, "not every field could be read");
+  return o;
+}
+
+// Bands beyond word A go in their own fields after it, as word A announces.
+CliOutcome CliCommands::FieldSet(Target& t, uint8_t field, const std::vector<std::string>& texts, CliOutcome& o) {
+  DeviceData& d = DataOf(t);
+  FieldPages::Entry entry = FieldPages::ApplyEntry(field, texts, d);
+  if (entry.Verdict == FieldPages::Entry::Status::kRefused) return o.Fail(CliExit::kUsage, "Usage", entry.Message);
+  if (entry.Verdict == FieldPages::Entry::Status::kShorter) o.Notes.push_back(entry.Message);
+  ResultCode r = SetFieldOnce(t, field);
+  uint16_t a = d.AntennaFrequencyBands[0];
+  if (field == kFieldAntennaFrequencyBand && r == kSuccess && FieldPages::ReadsWordB(a)) {
+    r = SetFieldOnce(t, kFieldAntennaFrequencyBand08);
+  }
+  if (field == kFieldAntennaFrequencyBand && r == kSuccess && FieldPages::ReadsWordC(a)) {
+    r = SetFieldOnce(t, kFieldAntennaFrequencyBand09);
+  }
+  if (Failed(r, o)) return o;
+  return FieldGet(t, field, o);
+}

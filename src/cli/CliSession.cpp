@@ -1,0 +1,94 @@
+#include "cli/CliSession.h"
+
+#include "bus/ScanOptions.h"
+#include "serial/AisgSerial.h"
+#include "serial/ECommError.h"
+
+namespace {
+
+// Automatic connection: every ALD found is addressed and connected at once.
+ScanOptions DefaultScanOptions() {
+  return ScanOptions{};
+}
+
+}  // namespace
+
+CliSession::CliSession(const std::string& tracePath, Clock& clock)
+    : log_(tracePath),
+      table_(log_),
+      link_(log_, table_),
+      layer7_(link_, table_, log_, clock),
+      station_(layer7_, BusUi{ui_, ui_, ui_}, DefaultScanOptions, nullptr) {
+  // Standard error carries the tool's own lines only; the scan's
+  // diagnostics belong with the rest of its trace.
+  station_.Engine().SetDebugOutput([this](const std::string& text) {
+    std::string line = text.substr(0, text.find_last_not_of(" \n") + 1);
+    log_.Write(kTraceInfo, TraceClass::kMain, 0, "%s", line.c_str());
+  });
+}
+
+CliSession::~CliSession() {
+  try {
+    link_.Close();
+  } catch (const ECommError&) {
+    // The adapter may be gone already; nothing is left to release.
+  }
+}
+
+CliSession::OpenStatus CliSession::Open(const std::string& port, uint32_t baud, std::string& error) {
+  AisgSerial::ClearLastError();
+  try {
+    link_.ConfigurePort(port, baud);
+  } catch (const ECommError& e) {
+    error = "cannot open " + port + " (error " + std::to_string(e.Code) + ")";
+    return OpenStatus::kCannotOpen;
+  }
+  if (!AisgSerial::IsOpen()) {
+    error = "cannot open " + port + ": " + AisgSerial::LastError();
+    return OpenStatus::kCannotOpen;
+  }
+  if (!AisgSerial::LastError().empty()) {
+    error = "baud rate " + std::to_string(baud) + " not supported: " + AisgSerial::LastError();
+    return OpenStatus::kBadBaud;
+  }
+  return OpenStatus::kOpen;
+}
+
+// The reset makes every device give up its address, so the scan finds the
+// whole bus and the slots start from 1 in every run. The listing asks multi
+// RETs and TMAs for their subunit count and reads every row's alarms.
+bool CliSession::Start(std::string& error) {
+  station_.Commands().BroadcastReset();
+  if (auto e = ui_.TakeError()) {
+    error = *e;
+    return false;
+  }
+  try {
+    station_.Engine().Run();
+  } catch (const ECommError& e) {
+    error = "serial port failure during the scan (error " + std::to_string(e.Code) + ")";
+    return false;
+  }
+  station_.Ticker().OnTimerTick();
+  if (auto e = ui_.TakeError()) {
+    error = *e;
+    return false;
+  }
+  return true;
+}
+
+uint8_t CliSession::FindAld(const std::string& name) const {
+  bool number = !name.empty() && name.size() <= 3 && name.find_first_not_of("0123456789") == std::string::npos;
+  for (uint8_t slot : Slots()) {
+    if (number ? std::stoi(name) == slot : table_.UniqueIdText(slot) == name) return slot;
+  }
+  return 0;
+}
+
+std::vector<uint8_t> CliSession::Slots() const {
+  std::vector<uint8_t> slots;
+  for (unsigned slot = 1; slot <= AldTable::kMaxAld; ++slot) {
+    if (table_.Record(slot).InUse) slots.push_back(static_cast<uint8_t>(slot));
+  }
+  return slots;
+}

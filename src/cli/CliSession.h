@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "bus/AldTable.h"
+#include "bus/BusStation.h"
+#include "cli/CliUi.h"
+#include "core/TraceLog.h"
+#include "layer7/AisgLayer7.h"
+#include "link/AisgHdlc.h"
+
+class Clock;
+
+// One run of the tool on the bus: its own trace, table, link and layer 7,
+// and the bus side of the station without windows. Open the port, Start
+// (broadcast reset, then the scan with automatic connection and the listing
+// of what it found), then run commands on the ALDs found.
+class CliSession {
+ public:
+  // An empty trace path traces nothing.
+  CliSession(const std::string& tracePath, Clock& clock);
+  ~CliSession();
+  CliSession(const CliSession&) = delete;
+  CliSession& operator=(const CliSession&) = delete;
+
+  bool TraceOpen() const { return log_.IsLogging(); }
+
+  enum class OpenStatus { kOpen, kCannotOpen, kBadBaud };
+  OpenStatus Open(const std::string& port, uint32_t baud, std::string& error);
+  // False with the reason when the serial port failed on the way.
+  bool Start(std::string& error);
+
+  // The slot of the ALD named by its slot number or unique identifier;
+  // 0 when no ALD found by the scan has that name.
+  uint8_t FindAld(const std::string& name) const;
+  // The slots holding ALDs, in order.
+  std::vector<uint8_t> Slots() const;
+
+  // A serial port failure reported by the bus commands since the last call.
+  std::optional<std::string> TakeBusError() { return ui_.TakeError(); }
+
+  TraceLog& Log() { return log_; }
+  AldTable& Table() { return table_; }
+  AisgLayer7& Layer7() { return layer7_; }
+  BusStation& Station() { return station_; }
+  Clock& Time() { return layer7_.Time(); }
+
+ private:
+  TraceLog log_;
+  AldTable table_;
+  AisgHdlc link_;
+  AisgLayer7 layer7_;
+  CliUi ui_;
+  BusStation station_;
+};

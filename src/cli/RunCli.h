@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+class Clock;
+
+// What the tool takes from its surroundings; tests give their own.
+struct CliEnvironment {
+  // The clock of every bus wait; the system clock when null.
+  Clock* Time = nullptr;
+  // Whether downloads draw a progress bar on err; when not set, exactly
+  // when standard error is a terminal.
+  std::optional<bool> Progress;
+};
+
+// The command-line tool: tiltdeck-cli --port PATH [--baud N] [--trace FILE]
+// [--json] [--quiet] COMMAND [ARGS]. Returns the exit status (CliExit).
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliEnvironment& environment = {});
