@@ -81,10 +81,14 @@ enum class WaitResult { kReady, kTimeout, kFailed };
 // an adapter pulled out of its socket fails the transfer instead of spinning.
 WaitResult WaitFor(int fd, short events, Clock::time_point deadline) {
   for (;;) {
-    auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now());
+    // Waited to the microsecond: a rounded millisecond per wait would add up
+    // over the thousands of exchanges of a scan.
+    auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
     if (left.count() <= 0) return WaitResult::kTimeout;
+    left = std::min<std::chrono::microseconds>(left, std::chrono::seconds(60));
+    timespec wait{static_cast<time_t>(left.count() / 1000000), static_cast<long>(left.count() % 1000000) * 1000};
     pollfd p{fd, events, 0};
-    int rc = poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 60000)));
+    int rc = ppoll(&p, 1, &wait, nullptr);
     if (rc < 0) {
       if (errno == EINTR) continue;
       return WaitResult::kFailed;

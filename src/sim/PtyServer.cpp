@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -26,7 +26,9 @@ std::string Hex(const std::vector<uint8_t>& octets) {
   return text;
 }
 
-std::string SystemError(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string SystemError(const std::string& what) {
+  return what + ": " + std::strerror(errno);
+}
 
 }  // namespace
 
@@ -118,7 +120,8 @@ void PtyServer::Run() {
   while (!stop_) {
     WriteDue(Clock::now());
     pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    poll(fds, 2, WaitMs(Clock::now()));
+    timespec wait = WaitTime(Clock::now());
+    ppoll(fds, 2, &wait, nullptr);
     if (fds[1].revents & POLLIN) {
       char drain[16];
       while (read(wake_[0], drain, sizeof drain) > 0) {
@@ -154,7 +157,11 @@ void PtyServer::Answer(const std::vector<uint8_t>& frame, Clock::time_point hear
   VirtualBus::Answer answer = bus_.Handle(frame.data(), frame.size());
   if (!answer.OnTime.empty()) {
     Log("TX", answer.OnTime);
-    Schedule(std::move(answer.OnTime), heardAt + std::chrono::milliseconds(options_.TurnaroundMs));
+    // The primary hands the whole request to the pseudo-terminal at once; on
+    // the wire its octets take their line time before a device has heard
+    // the closing flag, and only then does the turnaround begin.
+    Clock::time_point heardEnd = heardAt + octetTime_ * static_cast<long>(frame.size());
+    Schedule(std::move(answer.OnTime), heardEnd + std::chrono::milliseconds(options_.TurnaroundMs));
   }
   if (!answer.Late.empty()) {
     Log("TX LATE", answer.Late);
@@ -181,7 +188,8 @@ void PtyServer::WriteDue(Clock::time_point now) {
   while (!outgoing_.empty()) {
     Chunk& chunk = outgoing_.front();
     if (now < chunk.Start) return;
-    size_t due = std::min(chunk.Octets.size(), static_cast<size_t>((now - chunk.Start) / octetTime_) + 1);
+    // An octet reaches the primary once its last bit is on the line.
+    size_t due = std::min(chunk.Octets.size(), static_cast<size_t>((now - chunk.Start) / octetTime_));
     if (due > chunk.Sent) {
       ssize_t n = write(master_, chunk.Octets.data() + chunk.Sent, due - chunk.Sent);
       if (n < 0 && errno != EAGAIN && errno != EINTR) n = static_cast<ssize_t>(chunk.Octets.size() - chunk.Sent);
@@ -192,13 +200,17 @@ void PtyServer::WriteDue(Clock::time_point now) {
   }
 }
 
-int PtyServer::WaitMs(Clock::time_point now) const {
-  if (outgoing_.empty()) return 100;
-  const Chunk& chunk = outgoing_.front();
-  Clock::time_point next = chunk.Start + octetTime_ * static_cast<long>(chunk.Sent);
-  if (next <= now) return 0;
-  auto wait = std::chrono::duration_cast<std::chrono::microseconds>(next - now).count();
-  return static_cast<int>((wait + 999) / 1000);
+// Until the next octet is due, to the microsecond, so the answer keeps the
+// pace of the line rather than of a millisecond timer.
+timespec PtyServer::WaitTime(Clock::time_point now) const {
+  auto wait = std::chrono::microseconds(100000);
+  if (!outgoing_.empty()) {
+    const Chunk& chunk = outgoing_.front();
+    Clock::time_point next = chunk.Start + octetTime_ * static_cast<long>(chunk.Sent + 1);
+    wait =
+        next <= now ? std::chrono::microseconds(0) : std::chrono::duration_cast<std::chrono::microseconds>(next - now);
+  }
+  return timespec{static_cast<time_t>(wait.count() / 1000000), static_cast<long>(wait.count() % 1000000) * 1000};
 }
 
 void PtyServer::Log(const char* what, const std::vector<uint8_t>& octets) {

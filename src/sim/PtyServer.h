@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <fstream>
 #include <string>
@@ -15,8 +16,8 @@
 // Serves a virtual bus on a pseudo-terminal, so that a primary opens the
 // slave side like the serial port of an RS-485 adapter. Frames are taken
 // from the master side as their closing flag arrives; the answer starts after
-// the turnaround delay and its octets leave at the pace of the baud rate (10
-// bit times each, 8N1). Late answers start late-ms after the request, past
+// the request's own line time and the turnaround delay, and its octets leave
+// at the pace of the baud rate (10 bit times each, 8N1). Late answers start late-ms after the request, past
 // the primary's read window. The line carries one octet at a time, so answers
 // never overlap in time.
 //
@@ -58,7 +59,7 @@ class PtyServer {
   void Schedule(std::vector<uint8_t> octets, Clock::time_point at);
   Clock::time_point End(const Chunk& chunk) const;
   void WriteDue(Clock::time_point now);
-  int WaitMs(Clock::time_point now) const;
+  timespec WaitTime(Clock::time_point now) const;
   void Log(const char* what, const std::vector<uint8_t>& octets);
   void CloseAll();
 
