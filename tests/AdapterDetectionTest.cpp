@@ -6,7 +6,9 @@
 #include "FakePortInventory.h"
 #include "TempDir.h"
 #include "TraceLines.h"
+#include "bus/AldTable.h"
 #include "core/TraceLog.h"
+#include "link/AisgHdlc.h"
 #include "serial/AdapterDetector.h"
 #include "serial/AisgSerial.h"
 #include "serial/DetectPort.h"
@@ -148,6 +150,21 @@ TEST_F(AdapterDetectionTest, ListPortsWithoutPortsLeavesListAlone) {
   std::vector<std::string> ports = {"/dev/ttyS9"};
   detector.ListPorts(ports);
   EXPECT_THAT(ports, ElementsAre("/dev/ttyS9"));
+}
+
+// The application's link searches once as it is created; a link made
+// without a search (tests, the simulator's tools) leaves the inventory alone.
+TEST_F(AdapterDetectionTest, CreatingTheLinkRunsTheSearchOnce) {
+  inventory.Add("USB Serial Port (/dev/ttyUSB3)", "FTDI", kFtdiId);
+  AldTable table(log);
+  AisgHdlc plain(log, table);
+  EXPECT_EQ(inventory.queries, 0);
+  EXPECT_EQ(AdapterDetector::GetDetectedPort(), "");
+
+  AisgHdlc searching(log, table, &detector);
+  EXPECT_EQ(inventory.queries, 1);
+  EXPECT_EQ(detector.AdapterFound(), 1);
+  EXPECT_EQ(AdapterDetector::GetDetectedPort(), "/dev/ttyUSB3");
 }
 
 class DetectPortTest : public AdapterDetectionTest {

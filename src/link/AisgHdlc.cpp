@@ -1,21 +1,31 @@
 #include "link/AisgHdlc.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "bus/AldTable.h"
 #include "core/TraceLog.h"
 #include "layer7/AldType.h"
 #include "link/LinkObserver.h"
+#include "serial/AdapterDetector.h"
 
-AisgHdlc::AisgHdlc(TraceLog& log, AldTable& table)
+namespace {
+std::atomic<AdapterDetector*> instanceAdapterSearch{nullptr};
+}  // namespace
+
+AisgHdlc::AisgHdlc(TraceLog& log, AldTable& table, AdapterDetector* adapterSearch)
     : AisgSerial(log, table), log_(log), alds_(table), classTag_(TraceClass::kHdlc) {
-  // TODO(#6): run the adapter search here once port inventory exists.
+  if (adapterSearch != nullptr) adapterSearch->FindAdapterPort();
   HdlcCodec::FcsTable();
 }
 
+void AisgHdlc::SetInstanceAdapterSearch(AdapterDetector* search) {
+  instanceAdapterSearch = search;
+}
+
 AisgHdlc& AisgHdlc::Instance() {
-  static AisgHdlc* link = new AisgHdlc(TraceLog::Instance(), AldTable::Instance());
+  static AisgHdlc* link = new AisgHdlc(TraceLog::Instance(), AldTable::Instance(), instanceAdapterSearch.load());
   return *link;
 }
 

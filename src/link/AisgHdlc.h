@@ -18,6 +18,8 @@ class TraceLog;
 // The primary station's link layer: every operation is one exchange (one
 // frame written, one read) under the bus mutex, so exchanges from the
 // worker thread and the user-interface thread never overlap on the port.
+class AdapterDetector;
+
 class AisgHdlc : public AisgSerial {
  public:
   // Answer buffers handed to the link layer must hold this many octets.
@@ -25,8 +27,14 @@ class AisgHdlc : public AisgSerial {
   // Longest layer-7 message an I-frame carries (3 header octets + 76 data).
   static constexpr uint16_t kMaxMessage = 79;
 
-  AisgHdlc(TraceLog& log, AldTable& table);
+  // Creating the link searches for the RS-485 adapter once, when a search
+  // is given, so that the settings can take over the port it found.
+  AisgHdlc(TraceLog& log, AldTable& table, AdapterDetector* adapterSearch = nullptr);
   static AisgHdlc& Instance();
+  // The search the application's link runs when Instance creates it; set
+  // before the first Instance call (the application has the platform's port
+  // inventory, this layer does not).
+  static void SetInstanceAdapterSearch(AdapterDetector* search);
 
   // Always 1; the outcome is LastError, empty on success.
   int ConfigurePort(const std::string& name, uint32_t baud);
