@@ -1,0 +1,102 @@
+// The command-line tool's answers before it reaches the bus: help, usage
+// errors and a port that cannot be opened, in-process and as a program.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "TempDir.h"
+#include "cli/RunCli.h"
+#include "core/FakeClock.h"
+
+namespace {
+
+struct Result {
+  int Status;
+  std::string Out;
+  std::string Err;
+};
+
+Result Cli(const std::vector<std::string>& args) {
+  FakeClock clock;
+  std::ostringstream out, err;
+  int status = RunCli(args, out, err, CliEnvironment{&clock, false});
+  return {status, out.str(), err.str()};
+}
+
+TEST(CliUsage, HelpForTheToolAndForEveryCommand) {
+  Result r = Cli({"--help"});
+  EXPECT_EQ(r.Status, 0);
+  EXPECT_EQ(r.Out.rfind("usage: tiltdeck-cli --port PATH", 0), 0u);
+  for (const char* command : {"scan", "info", "alarms", "tilt", "calibrate", "tma", "field", "download", "selftest",
+                              "reset", "clear-alarms", "report", "run"}) {
+    EXPECT_NE(r.Out.find(std::string("\n  ") + command), std::string::npos) << command;
+    Result one = Cli({command, "--help"});
+    EXPECT_EQ(one.Status, 0) << command;
+    EXPECT_NE(one.Out.find(std::string("[OPTIONS] ") + command), std::string::npos) << one.Out;
+  }
+  EXPECT_EQ(Cli({"frobnicate", "--help"}).Status, 2);
+}
+
+// Each a usage error (status 2) with one line on standard error; none of
+// them opens the port, so the missing port does not matter.
+TEST(CliUsage, BadCommandLinesAreUsageErrors) {
+  TempDir dir;
+  std::string bad = dir.File("bad.txt");
+  std::ofstream(bad) << "tilt 1\n\n# a comment\nfrobnicate 2\n";
+  std::string nested = dir.File("nested.txt");
+  std::ofstream(nested) << "run other.txt\n";
+  std::string quote = dir.File("quote.txt");
+  std::ofstream(quote) << "field 1 set antenna-model-number \"ABC\n";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{}, "no command given (try --help)"},
+      {{"scan"}, "--port PATH is required"},
+      {{"--port"}, "--port needs a value"},
+      {{"--port", "/dev/null", "--baud", "fast", "scan"}, "bad baud rate 'fast'"},
+      {{"--port", "/dev/null", "frobnicate"}, "unknown command 'frobnicate' (try --help)"},
+      {{"--port", "/dev/null", "tilt", "1", "--set"}, "--set needs a value"},
+      {{"--port", "/dev/null", "tilt", "1", "--sett", "3"}, "unknown option --sett"},
+      {{"--port", "/dev/null", "run", dir.File("missing.txt")}, "cannot read script '" + dir.File("missing.txt") + "'"},
+      {{"--port", "/dev/null", "run", bad}, bad + ":4: unknown command 'frobnicate'"},
+      {{"--port", "/dev/null", "run", nested}, nested + ":1: a script cannot run another script"},
+      {{"--port", "/dev/null", "run", quote}, quote + ":1: unterminated quote"},
+  };
+  for (const auto& [args, message] : cases) {
+    Result r = Cli(args);
+    EXPECT_EQ(r.Status, 2) << message;
+    EXPECT_EQ(r.Err, "tiltdeck-cli: " + message + "\n");
+    EXPECT_EQ(r.Out, "");
+  }
+}
+
+TEST(CliUsage, PortThatCannotBeOpened) {
+  TempDir dir;
+  Result r = Cli({"--port", dir.File("no-such-port"), "scan"});
+  EXPECT_EQ(r.Status, 3);
+  EXPECT_EQ(r.Err.rfind("tiltdeck-cli: cannot open " + dir.File("no-such-port"), 0), 0u) << r.Err;
+  EXPECT_EQ(r.Out, "");
+  r = Cli({"--port", dir.File("no-such-port"), "--trace", dir.File("no-folder/trace.txt"), "scan"});
+  EXPECT_EQ(r.Status, 2) << "an unwritable trace file is found first";
+}
+
+// The program itself: main() hands its arguments and streams over.
+TEST(CliUsage, TheProgramGivesTheSameStatus) {
+  const char* bin = std::getenv("TILTDECK_BIN");
+  std::string program = std::string(bin ? bin : "build/bin") + "/tiltdeck-cli";
+  TempDir dir;
+  std::string out = dir.File("out.txt");
+  std::string err = dir.File("err.txt");
+  auto run = [&](const std::string& args) {
+    int status = std::system((program + " " + args + " >" + out + " 2>" + err).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(run("--help"), 0);
+  EXPECT_NE(ReadFile(out).find("Exit status: 0 success"), std::string::npos);
+  EXPECT_EQ(run("--port " + dir.File("none") + " scan"), 3);
+  EXPECT_EQ(ReadFile(err).rfind("tiltdeck-cli: cannot open", 0), 0u);
+  EXPECT_EQ(run("scan"), 2);
+}
+
+}  // namespace
