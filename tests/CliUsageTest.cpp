@@ -48,6 +48,8 @@ TEST(CliUsage, BadCommandLinesAreUsageErrors) {
   std::ofstream(bad) << "tilt 1\n\n# a comment\nfrobnicate 2\n";
   std::string nested = dir.File("nested.txt");
   std::ofstream(nested) << "run other.txt\n";
+  std::string arity = dir.File("arity.txt");
+  std::ofstream(arity) << "info 1 2\n";
   std::string quote = dir.File("quote.txt");
   std::ofstream(quote) << "field 1 set antenna-model-number \"ABC\n";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
@@ -59,7 +61,12 @@ TEST(CliUsage, BadCommandLinesAreUsageErrors) {
       {{"--port", "/dev/null", "tilt", "1", "--set"}, "--set needs a value"},
       {{"--port", "/dev/null", "tilt", "1", "--sett", "3"}, "unknown option --sett"},
       {{"--port", "/dev/null", "run", dir.File("missing.txt")}, "cannot read script '" + dir.File("missing.txt") + "'"},
-      {{"--port", "/dev/null", "run", bad}, bad + ":4: unknown command 'frobnicate'"},
+      {{"--port", "/dev/null", "run", bad}, bad + ":4: unknown command 'frobnicate' (try --help)"},
+      {{"--port", "/dev/null", "run", arity},
+       arity + ":1: wrong number of arguments for 'info' (see tiltdeck-cli info --help)"},
+      {{"--port", "/dev/null", "tilt"}, "wrong number of arguments for 'tilt' (see tiltdeck-cli tilt --help)"},
+      {{"--port", "/dev/null", "download", "firmware", "1"},
+       "wrong number of arguments for 'download' (see tiltdeck-cli download --help)"},
       {{"--port", "/dev/null", "run", nested}, nested + ":1: a script cannot run another script"},
       {{"--port", "/dev/null", "run", quote}, quote + ":1: unterminated quote"},
   };

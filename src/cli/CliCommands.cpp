@@ -20,8 +20,24 @@
 
 namespace {
 
-const char* const kCommands[] = {"scan",     "info",     "alarms", "tilt",         "calibrate", "tma", "field",
-                                 "download", "selftest", "reset",  "clear-alarms", "report",    "run"};
+// Every command with the least and the most positional arguments it takes.
+struct Syntax {
+  const char* Name;
+  size_t MinArgs;
+  size_t MaxArgs;
+};
+constexpr Syntax kCommands[] = {
+    {"scan", 0, 0},         {"info", 1, 1},   {"alarms", 1, 1},   {"tilt", 1, 1},     {"calibrate", 1, 1},
+    {"tma", 2, 2},          {"field", 3, 99}, {"download", 3, 3}, {"selftest", 1, 1}, {"reset", 1, 1},
+    {"clear-alarms", 1, 1}, {"report", 1, 1}, {"run", 1, 1},
+};
+
+const Syntax* SyntaxOf(const std::string& name) {
+  for (const Syntax& s : kCommands) {
+    if (name == s.Name) return &s;
+  }
+  return nullptr;
+}
 
 }  // namespace
 
@@ -29,15 +45,33 @@ CliCommands::CliCommands(CliSession& session, std::ostream* progress)
     : session_(session), layer7_(session.Layer7()), table_(session.Table()), progress_(progress) {}
 
 bool CliCommands::Known(const std::string& name) {
-  return std::find(std::begin(kCommands), std::end(kCommands), name) != std::end(kCommands);
+  return SyntaxOf(name) != nullptr;
+}
+
+bool CliCommands::CheckSyntax(const CliCommand& c, std::string& error) {
+  const Syntax* s = SyntaxOf(c.Name);
+  if (s == nullptr) {
+    error = "unknown command '" + c.Name + "' (try --help)";
+    return false;
+  }
+  if (c.Args.size() < s->MinArgs || c.Args.size() > s->MaxArgs) {
+    error = Format("wrong number of arguments for '%s' (see tiltdeck-cli %s --help)", c.Name.c_str(), c.Name.c_str());
+    return false;
+  }
+  return true;
 }
 
 // The boundary of every command: a serial port failure ends it with one
 // error line, whether the procedure met it or a bus command reported it.
 CliOutcome CliCommands::Run(const CliCommand& command) {
   CliOutcome o;
+  std::string error;
   try {
-    o = Dispatch(command);
+    if (CheckSyntax(command, error)) {
+      o = Dispatch(command);
+    } else {
+      o.Fail(CliExit::kUsage, "Usage", error);
+    }
   } catch (const ECommError& e) {
     o = CliOutcome{};
     o.Fail(CliExit::kFailure, "Serial port failure",
@@ -52,7 +86,7 @@ CliOutcome CliCommands::Run(const CliCommand& command) {
 
 CliOutcome CliCommands::Dispatch(const CliCommand& c) {
   const std::string& n = c.Name;
-  if (n == "scan") return Scan(c);
+  if (n == "scan") return Scan();
   if (n == "info") return Info(c);
   if (n == "alarms") return Alarms(c);
   if (n == "tilt") return Tilt(c);
@@ -65,13 +99,6 @@ CliOutcome CliCommands::Dispatch(const CliCommand& c) {
   CliOutcome o;
   o.Fail(CliExit::kUsage, "Usage", n == "run" ? "a script cannot run another script" : "unknown command '" + n + "'");
   return o;
-}
-
-bool CliCommands::ArgCount(const CliCommand& c, size_t min, size_t max, CliOutcome& o) {
-  if (c.Args.size() >= min && c.Args.size() <= max) return true;
-  o.Fail(CliExit::kUsage, "Usage",
-         Format("wrong number of arguments for '%s' (see tiltdeck-cli %s --help)", c.Name.c_str(), c.Name.c_str()));
-  return false;
 }
 
 bool CliCommands::Resolve(const CliCommand& c, const std::string& name, SubunitUse use, Target& t, CliOutcome& o) {
@@ -133,9 +160,8 @@ bool CliCommands::Failed(ResultCode r, CliOutcome& o, const std::string& message
   return true;
 }
 
-CliOutcome CliCommands::Scan(const CliCommand& c) {
+CliOutcome CliCommands::Scan() {
   CliOutcome o;
-  if (!ArgCount(c, 0, 0, o)) return o;
   nlohmann::json alds = nlohmann::json::array();
   for (uint8_t slot : session_.Slots()) {
     const AldRecord& ald = table_.Record(slot);
@@ -158,7 +184,7 @@ CliOutcome CliCommands::Scan(const CliCommand& c) {
 CliOutcome CliCommands::Info(const CliCommand& c) {
   CliOutcome o;
   Target t;
-  if (!ArgCount(c, 1, 1, o) || !Resolve(c, c.Args[0], SubunitUse::kNone, t, o)) return o;
+  if (!Resolve(c, c.Args[0], SubunitUse::kNone, t, o)) return o;
   if (Failed(layer7_.GetInformation(t.Ald->Address, *t.Ald), o)) return o;
   infoRead_.insert(t.Slot);
   const std::pair<const char*, const std::string*> values[] = {{"productNumber", &t.Ald->ProductNumber},
@@ -206,7 +232,7 @@ ResultCode CliCommands::GetAlarms(Target& t) {
 CliOutcome CliCommands::Alarms(const CliCommand& c) {
   CliOutcome o;
   Target t;
-  if (!ArgCount(c, 1, 1, o) || !Resolve(c, c.Args[0], SubunitUse::kOptional, t, o)) return o;
+  if (!Resolve(c, c.Args[0], SubunitUse::kOptional, t, o)) return o;
   bool numbered = t.Ald->DeviceType == kAldMultiRet || t.Ald->DeviceType == kAldTma;
   std::vector<uint8_t> subunits;
   if (numbered && !c.Subunit) {
@@ -240,7 +266,7 @@ CliOutcome CliCommands::Alarms(const CliCommand& c) {
 CliOutcome CliCommands::Procedure(const CliCommand& c) {
   CliOutcome o;
   Target t;
-  if (!ArgCount(c, 1, 1, o) || !Resolve(c, c.Args[0], SubunitUse::kNone, t, o)) return o;
+  if (!Resolve(c, c.Args[0], SubunitUse::kNone, t, o)) return o;
   ResultCode r = c.Name == "selftest" ? layer7_.RunSelfTest(t.Ald->Address)
                  : c.Name == "reset"  ? layer7_.SoftwareReset(t.Ald->Address)
                                       : layer7_.ClearAlarms(t.Ald->Address);
@@ -287,7 +313,6 @@ void CliCommands::RefreshForReport(uint8_t slot) {
 
 CliOutcome CliCommands::Report(const CliCommand& c) {
   CliOutcome o;
-  if (!ArgCount(c, 1, 1, o)) return o;
   const std::string& path = c.Args[0];
   std::vector<uint8_t> slots = session_.Slots();
   if (slots.empty()) {

@@ -31,6 +31,9 @@ class CliCommands {
   CliOutcome Run(const CliCommand& command);
   // Whether name is a command of the tool ("run" included).
   static bool Known(const std::string& name);
+  // Whether the command exists and has a number of arguments it takes;
+  // checked before the bus is touched.
+  static bool CheckSyntax(const CliCommand& command, std::string& error);
 
  private:
   // The ALD and subunit a command works on. Subunit is the record's
@@ -48,10 +51,9 @@ class CliCommands {
   void Select(const Target& t);
   DeviceData& DataOf(const Target& t);
   bool Failed(ResultCode r, CliOutcome& o, const std::string& message = "");
-  static bool ArgCount(const CliCommand& c, size_t min, size_t max, CliOutcome& o);
 
   // Common commands (CliCommands.cpp).
-  CliOutcome Scan(const CliCommand& c);
+  CliOutcome Scan();
   CliOutcome Info(const CliCommand& c);
   CliOutcome Alarms(const CliCommand& c);
   CliOutcome Procedure(const CliCommand& c);

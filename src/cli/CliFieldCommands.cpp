@@ -57,7 +57,7 @@ std::vector<std::string> BoxTexts(uint8_t field, const std::vector<std::string>&
 CliOutcome CliCommands::Tma(const CliCommand& c) {
   CliOutcome o;
   Target t;
-  if (!ArgCount(c, 2, 2, o) || !Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
+  if (!Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
   if (t.Ald->DeviceType != kAldTma) return o.Fail(CliExit::kUsage, "Usage", Format("ALD %u is not a TMA", t.Slot));
   const std::string& what = c.Args[1];
   if (what == "gain") return TmaGain(c, t, o);
@@ -189,7 +189,7 @@ ResultCode CliCommands::ReadField(Target& t, uint8_t field) {
 CliOutcome CliCommands::Field(const CliCommand& c) {
   CliOutcome o;
   Target t;
-  if (!ArgCount(c, 3, 99, o) || !Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
+  if (!Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
   const std::string& action = c.Args[1];
   if (action != "get" && action != "set")
     return o.Fail(CliExit::kUsage, "Usage", "field: 'get' or 'set', not '" + action + "'");

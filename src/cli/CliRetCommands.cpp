@@ -60,7 +60,7 @@ void CliCommands::AddTilt(const Target& t, CliOutcome& o) {
 CliOutcome CliCommands::Tilt(const CliCommand& c) {
   CliOutcome o;
   Target t;
-  if (!ArgCount(c, 1, 1, o) || !Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
+  if (!Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
   if (!IsRet(t.Ald->DeviceType)) {
     o.Fail(CliExit::kUsage, "Usage", Format("ALD %u is not a RET", t.Slot));
     return o;
@@ -127,7 +127,6 @@ ResultCode CliCommands::CalibrateOne(Target& t) {
 
 CliOutcome CliCommands::Calibrate(const CliCommand& c) {
   CliOutcome o;
-  if (!ArgCount(c, 1, 1, o)) return o;
   if (c.Args[0] == "all") {
     if (c.Subunit) o.Fail(CliExit::kUsage, "Usage", "'calibrate all' takes no --subunit");
     return o.Ok() ? CalibrateAll() : o;
@@ -180,7 +179,6 @@ CliOutcome CliCommands::CalibrateAll() {
 
 CliOutcome CliCommands::Download(const CliCommand& c) {
   CliOutcome o;
-  if (!ArgCount(c, 3, 3, o)) return o;
   const std::string& kind = c.Args[0];
   if (kind != "firmware" && kind != "config") {
     o.Fail(CliExit::kUsage, "Usage", "download what? 'firmware' or 'config', not '" + kind + "'");

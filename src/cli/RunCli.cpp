@@ -11,6 +11,7 @@
 #include "cli/CliSession.h"
 #include "core/Clock.h"
 #include "serial/AisgSerial.h"
+#include "serial/ECommError.h"
 
 namespace {
 
@@ -84,7 +85,9 @@ void Print(const CliOutcome& o, const std::string& command, const GlobalOptions&
     for (const std::string& note : o.Notes) err << note << "\n";
   }
   if (g.Json) {
-    out << o.Doc.dump() << "\n";
+    // Texts read from devices need not be UTF-8; such octets become U+FFFD
+    // rather than ending the run.
+    out << o.Doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   } else if (!(g.Quiet && Confirms(command))) {
     for (const std::string& line : o.Lines) out << line << "\n";
   }
@@ -110,9 +113,12 @@ bool ReadScript(const std::string& path, std::vector<ScriptLine>& lines, std::st
     if (tokens.empty() || tokens[0].rfind('#', 0) == 0) continue;
     CliCommand c;
     std::string why;
-    if (!CliCommand::Parse(tokens, c, why) || !CliCommands::Known(c.Name) || c.Name == "run" || c.Help) {
-      if (why.empty())
-        why = c.Name == "run" ? "a script cannot run another script" : "unknown command '" + c.Name + "'";
+    bool ok = CliCommand::Parse(tokens, c, why) && CliCommands::CheckSyntax(c, why);
+    if (ok && (c.Name == "run" || c.Help)) {
+      ok = false;
+      why = c.Help ? "--help in a script" : "a script cannot run another script";
+    }
+    if (!ok) {
       error = path + ":" + std::to_string(number) + ": " + why;
       return false;
     }
@@ -161,10 +167,8 @@ int RunSession(const GlobalOptions& g, const CliCommand& command, const std::vec
   return o.Exit;
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const CliEnvironment& environment) {
+int RunChecked(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const CliEnvironment& environment) {
   GlobalOptions g;
   std::string error;
   if (!ParseGlobal(args, g, error)) return Usage(err, error);
@@ -177,14 +181,27 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                ? CliExit::kOk
                : Usage(err, "unknown command '" + command.Name + "'");
   }
-  if (!CliCommands::Known(command.Name)) return Usage(err, "unknown command '" + command.Name + "' (try --help)");
+  if (!CliCommands::CheckSyntax(command, error)) return Usage(err, error);
   std::vector<ScriptLine> script;
-  if (command.Name == "run") {
-    if (command.Args.size() != 1) return Usage(err, "run takes one script");
-    if (!ReadScript(command.Args[0], script, error)) return Usage(err, error);
-  }
+  if (command.Name == "run" && !ReadScript(command.Args[0], script, error)) return Usage(err, error);
   if (g.Port.empty()) return Usage(err, "--port PATH is required");
   return RunSession(g, command, script, out, err, environment);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliEnvironment& environment) {
+  // The last guard: whatever escapes the commands is one error line, never
+  // an abort in the middle of a site's script.
+  try {
+    return RunChecked(args, out, err, environment);
+  } catch (const std::exception& e) {
+    err << kProgram << ": internal error: " << e.what() << "\n";
+  } catch (const ECommError& e) {
+    err << kProgram << ": serial port failure (error " << e.Code << ")\n";
+  }
+  return CliExit::kFailure;
 }
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
