@@ -73,6 +73,9 @@ TEST(CliDemoSite, ScanThenAScriptOfEveryKindOfCommand) {
   EXPECT_EQ(scan["alds"][1]["type"], "Multi RET");
   EXPECT_EQ(scan["alds"][1]["subunits"], 3);
   EXPECT_EQ(scan["alds"][4]["subunits"], 2);
+  // Fresh RETs, and the multi RET with one fresh antenna, report the alarm.
+  for (int i : {0, 1, 2, 3}) EXPECT_EQ(scan["alds"][i]["state"], "ALARMED") << i;
+  EXPECT_EQ(scan["alds"][4]["state"], "CONNECTED");
 
   EXPECT_EQ(at(3)["productNumber"], "RET-8001");
   EXPECT_EQ(at(3)["softwareVersion"], "SW 3.4.17");

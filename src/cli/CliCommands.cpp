@@ -163,6 +163,7 @@ bool CliCommands::Failed(ResultCode r, CliOutcome& o, const std::string& message
 CliOutcome CliCommands::Scan() {
   CliOutcome o;
   nlohmann::json alds = nlohmann::json::array();
+  o.Lines.push_back(Format("%-5s%-21s%-14s%-14s%-10s%s", "SLOT", "UNIQUE ID", "TYPE", "STATE", "VERSION", "SUBUNITS"));
   for (uint8_t slot : session_.Slots()) {
     const AldRecord& ald = table_.Record(slot);
     nlohmann::json a = {{"slot", slot},
@@ -176,7 +177,7 @@ CliOutcome CliCommands::Scan() {
                              a["aisgVersion"].get<std::string>().c_str(), static_cast<unsigned>(ald.SubunitCount)));
     alds.push_back(a);
   }
-  if (alds.empty()) o.Lines.push_back("No ALD found");
+  if (alds.empty()) o.Lines = {"No ALD found"};
   o.Doc["alds"] = alds;
   return o;
 }

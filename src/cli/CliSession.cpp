@@ -1,6 +1,10 @@
 #include "cli/CliSession.h"
 
+#include <algorithm>
+
+#include "bus/AldAlarmRead.h"
 #include "bus/ScanOptions.h"
+#include "layer7/AldType.h"
 #include "serial/AisgSerial.h"
 #include "serial/ECommError.h"
 
@@ -74,7 +78,24 @@ bool CliSession::Start(std::string& error) {
     error = *e;
     return false;
   }
+  ShowAlarmedStates();
   return true;
+}
+
+// A device window would read the alarms of every ALD listed and mark those
+// with a raised alarm ALARMED. The listing has just read them, so the
+// states follow from the lists without asking the devices again.
+void CliSession::ShowAlarmedStates() {
+  for (uint8_t slot : Slots()) {
+    AldRecord& ald = table_.Record(slot);
+    if (!IsLinkUp(ald)) continue;
+    bool raised = false;
+    for (const AldSubunit& subunit : ald.Subunits) {
+      const AlarmList& a = subunit.Alarms;
+      for (int i = 0; i < std::min<int>(a.AlarmCount, AlarmList::kMaxAlarms); ++i) raised |= a.AlarmStates[i] == 1;
+    }
+    ald.State = raised ? kStateAlarmed : kStateConnected;
+  }
 }
 
 uint8_t CliSession::FindAld(const std::string& name) const {

@@ -47,6 +47,8 @@ class CliSession {
   Clock& Time() { return layer7_.Time(); }
 
  private:
+  void ShowAlarmedStates();
+
   TraceLog log_;
   AldTable table_;
   AisgHdlc link_;
