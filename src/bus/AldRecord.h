@@ -9,7 +9,8 @@
 // One antenna line device. The scalars that the scan on the worker thread and
 // the user-interface thread both touch are Relaxed; strings and device data
 // are written only by the thread running the procedure that produced them.
-struct AldRecord {
+// The check trips over the names clang gives the implicit copy of the arrays.
+struct AldRecord {  // NOLINT(bugprone-reserved-identifier)
   static constexpr int kMaxSubunits = 6;
   static constexpr int kUniqueIdMax = 19;
 

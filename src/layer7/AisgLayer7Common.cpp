@@ -14,11 +14,14 @@ constexpr size_t kHardwareWidth = 15;
 // The clear-memory request carries one data octet; it repeats the operation.
 constexpr uint8_t kClearMemoryOctet = VendorCommand::kClearMemory;
 
-uint8_t CodeOf(ProcedureId id) { return Vocabulary::ProcedureCodeOf(id); }
+uint8_t CodeOf(ProcedureId id) {
+  return Vocabulary::ProcedureCodeOf(id);
+}
 
 void PutField(uint8_t* out, const std::string& text, size_t width) {
-  std::memset(out, 0, width);
-  std::memcpy(out, text.data(), std::min(text.size(), width));
+  // Fixed-width field: zero-filled, with no terminator when the text fills it.
+  std::fill_n(out, width, uint8_t{0});
+  std::copy_n(text.begin(), std::min(text.size(), width), out);
 }
 
 // Reads one length-prefixed string at pos, never past the response; an
@@ -68,8 +71,7 @@ ResultCode AisgLayer7::GetAlarmStatus(uint8_t address, AlarmList& alarms) {
 
 // One entry per octet from `first` on; zero octets are counted but keep the
 // entry's previous values. At most the list's 32 entries are taken.
-ResultCode AisgLayer7::DecodeAlarmOctets(uint8_t address, const L7Message& response, size_t first,
-                                         AlarmList& alarms) {
+ResultCode AisgLayer7::DecodeAlarmOctets(uint8_t address, const L7Message& response, size_t first, AlarmList& alarms) {
   size_t end = response.DataLength();
   size_t count = end > first ? end - first : 0;
   if (count > AlarmList::kMaxAlarms) {

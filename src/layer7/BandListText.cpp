@@ -25,7 +25,7 @@ constexpr BandBit kBands[] = {
 
 std::string BandListText(const uint16_t (&bands)[3]) {
   uint8_t octets[6];
-  for (int w = 0; w < 3; ++w) {
+  for (size_t w = 0; w < 3; ++w) {
     octets[2 * w] = static_cast<uint8_t>(bands[w] & 0xFF);
     octets[2 * w + 1] = static_cast<uint8_t>(bands[w] >> 8);
   }
