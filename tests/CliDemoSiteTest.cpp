@@ -99,8 +99,9 @@ TEST(CliDemoSite, ScanThenAScriptOfEveryKindOfCommand) {
   EXPECT_EQ(at(13)["tilt"], 5.0);
   EXPECT_EQ(at(14)["exit"], 2);
   EXPECT_EQ(at(14)["message"], "ALD 2 has 3 subunits: give --subunit 1..3");
-  ASSERT_EQ(at(15)["subunits"].size(), 3u);
-  for (const json& s : at(15)["subunits"]) EXPECT_EQ(s["alarms"], json::array()) << s;
+  json alarms = at(15)["subunits"];
+  ASSERT_EQ(alarms.size(), 3u);
+  for (const json& s : alarms) EXPECT_EQ(s["alarms"], json::array()) << s;
 
   EXPECT_EQ(at(16)["gain"], 10.25);  // 10.3 dB x 4 = 41.2, sent as 41
   EXPECT_EQ(at(17)["gain"], 10.25);
