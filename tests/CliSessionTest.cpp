@@ -89,7 +89,9 @@ TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
   EXPECT_EQ(ret["subunits"][0]["configOctets"], 142);
   // The bar reaches the end of each transfer, and the user learns of the
   // corrected checksum.
-  EXPECT_NE(run.Err.find("] 100% 150/150 octets\n"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("] 47% 71/150 octets\r["), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("] 94% 142/150 octets\r["), std::string::npos);
+  EXPECT_NE(run.Err.find("] 100% 150/150 octets\n"), std::string::npos);
   EXPECT_NE(run.Err.find("] 100% 142/142 octets\n"), std::string::npos);
   EXPECT_NE(run.Err.find("Bad file checksum!\n"), std::string::npos);
 }

@@ -76,7 +76,7 @@ class CliCommands {
   CliOutcome Download(const CliCommand& c);
   CliOutcome DownloadFirmware(Target& t, const std::string& path, CliOutcome& o);
   CliOutcome DownloadConfig(Target& t, const std::string& path, CliOutcome& o);
-  ResultCode Transfer(size_t size, const std::function<ResultCode()>& transfer);
+  ResultCode Transfer(const AldRecord& ald, size_t size, const std::function<ResultCode()>& transfer);
   void Reconnect(Target& t, CliOutcome& o);
 
   // TMA page and field pages (CliFieldCommands.cpp).

@@ -192,11 +192,14 @@ CliOutcome CliCommands::Download(const CliCommand& c) {
 }
 
 // The transfers call PumpMessages once per block sent, which is where the
-// progress bar moves.
-ResultCode CliCommands::Transfer(size_t size, const std::function<ResultCode()>& transfer) {
+// progress bar moves. The engine also calls it while it waits for a late
+// answer, but then the ALD is marked busy: those calls are not blocks.
+ResultCode CliCommands::Transfer(const AldRecord& ald, size_t size, const std::function<ResultCode()>& transfer) {
   if (progress_ == nullptr) return transfer();
   CliProgress bar(*progress_, size);
-  SetPumpMessagesHook([&bar] { bar.Block(AisgLayer7::kDownloadBlock); });
+  SetPumpMessagesHook([&bar, &ald] {
+    if (!ald.Busy) bar.Block(AisgLayer7::kDownloadBlock);
+  });
   ResultCode r = kFailure;
   try {
     r = transfer();
@@ -241,8 +244,8 @@ CliOutcome CliCommands::DownloadFirmware(Target& t, const std::string& path, Cli
   o.Doc["checksum"] = checksum;
   if (image.empty()) return o.Fail(CliExit::kUsage, "Usage", "'" + path + "' is empty; nothing sent");
   o.Doc["octets"] = image.size();
-  ResultCode r =
-      Transfer(image.size(), [&] { return layer7_.TransferFirmware(t.Ald->Address, image.data(), image.size()); });
+  ResultCode r = Transfer(*t.Ald, image.size(),
+                          [&] { return layer7_.TransferFirmware(t.Ald->Address, image.data(), image.size()); });
   o.Doc["result"] = Vocabulary::ResultName(r);
   if (Failed(r, o, "Firmware downloading failed!")) return o;
   o.Lines.push_back(Format("ALD %u: firmware of %zu octets downloaded", t.Slot, image.size()));
@@ -273,8 +276,8 @@ CliOutcome CliCommands::DownloadConfig(Target& t, const std::string& path, CliOu
     return o.Fail(CliExit::kUsage, "Usage", "cannot read '" + path + "'");
   if (status == FirmwareFile::ReadStatus::kTooBig) return o.Fail(CliExit::kUsage, "Usage", "Download file too big!");
   o.Doc["octets"] = data.size();
-  ResultCode r =
-      Transfer(data.size(), [&] { return layer7_.TransferConfigData(t.Ald->Address, data.data(), data.size()); });
+  ResultCode r = Transfer(*t.Ald, data.size(),
+                          [&] { return layer7_.TransferConfigData(t.Ald->Address, data.data(), data.size()); });
   o.Doc["result"] = Vocabulary::ResultName(r);
   if (r != kSuccess) return o.Fail(CliExit::kFailure, Vocabulary::ResultName(r), RetPage::ConfigDownloadErrorText(r));
   o.Lines.push_back(Format("ALD %u: configuration of %zu octets downloaded", t.Slot, data.size()));
