@@ -42,7 +42,7 @@ TEST_F(CliSession, ScriptStopsAtTheFirstFailure) {
 
 // Firmware (plain, "css" with a good and with a bad checksum) and
 // configuration files, with their size limits; unreadable files are usage
-// errors and send nothing.
+// errors and send nothing. A reset at the end.
 TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
   std::vector<uint8_t> firmware(150);
   for (size_t i = 0; i < firmware.size(); ++i) firmware[i] = static_cast<uint8_t>(i);
@@ -61,10 +61,12 @@ TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
       "download config 1 " + config,
       "download config 1 " + bigConfig,
       "download software 1 " + plain,
+      "reset 1",
+      "info 1",
   });
   CliHarness::Run run = bus.Cli({"--json", "run", script, "--keep-going"}, true);
   std::vector<json> docs = run.Docs();
-  ASSERT_EQ(docs.size(), 8u) << run.Out << run.Err;
+  ASSERT_EQ(docs.size(), 10u) << run.Out << run.Err;
   EXPECT_EQ(run.Status, 2);
 
   EXPECT_EQ(docs[0]["octets"], 150);
@@ -82,6 +84,8 @@ TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
   EXPECT_EQ(docs[5]["ok"], true);
   EXPECT_EQ(docs[6]["message"], "Download file too big!");
   EXPECT_EQ(docs[7]["exit"], 2);
+  EXPECT_EQ(docs[8]["result"], "Success");
+  EXPECT_EQ(docs[9]["productNumber"], "RET-8001") << "the device answers after its reset";
 
   json ret = bus.Device(kRet);
   EXPECT_EQ(ret["downloads"], 3);
