@@ -1,3 +1,5 @@
 #include "sim/AldSimApp.h"
 
-int main(int argc, char** argv) { return AldSimApp::Main(argc, argv); }
+int main(int argc, char** argv) {
+  return AldSimApp::Main(argc, argv);
+}

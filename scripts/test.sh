@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the whole suite: the normal build, then the same
-# tests under AddressSanitizer+UndefinedBehaviorSanitizer and ThreadSanitizer,
-# then each fuzz target for a short bounded time.
+# Sets up, checks the formatting, builds and runs the whole suite: the
+# normal build, then the same tests under AddressSanitizer +
+# UndefinedBehaviorSanitizer and ThreadSanitizer, then each fuzz target for
+# a short bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+scripts/format.sh --check
 
 passed=0
 run_suite() {

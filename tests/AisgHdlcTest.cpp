@@ -47,8 +47,7 @@ TEST_F(LinkTest, DiscoveryFramesOnTheWire) {
 
   AddAld(3, "KA0123456789ABC");
   EXPECT_EQ(link.AssignAddress(3), kTimeout);
-  EXPECT_EQ(ToHex(link.SentContent(2)),
-            "FF BF 81 F0 14 01 0F 4B 41 30 31 32 33 34 35 36 37 38 39 41 42 43 02 01 03");
+  EXPECT_EQ(ToHex(link.SentContent(2)), "FF BF 81 F0 14 01 0F 4B 41 30 31 32 33 34 35 36 37 38 39 41 42 43 02 01 03");
   EXPECT_EQ(table.Record(3).State, kStateInitial);
 
   EXPECT_EQ(link.ProtocolVersion(5), kTimeout);
@@ -182,8 +181,8 @@ TEST_F(LinkTest, ScanAnswerChecks) {
       {"unknown PI 5 skipped", "00 BF 81 F0 10 01 04 4B 41 30 31 05 01 09 04 01 01 06 02 4B 41", kSuccess, 1},
       {"no unique id", "00 BF 81 F0 03 04 01 01", kProtocolError, 1},
       {"device type 3", "00 BF 81 F0 09 01 04 4B 41 30 31 04 01 03", kProtocolError, 1},
-      {"20-octet id",
-       "00 BF 81 F0 16 01 14 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41", kProtocolError, 1},
+      {"20-octet id", "00 BF 81 F0 16 01 14 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41 41",
+       kProtocolError, 1},
       {"broadcast address", "00 BF 81 F0 09 01 04 4B 41 30 31 02 01 FF", kProtocolError, 1},
       {"version 3", "00 BF 81 F0 09 01 04 4B 41 30 31 09 01 03", kProtocolError, 1},
       {"bad format id", "00 BF 82 F0 06 01 04 4B 41 30 31", kProtocolError, 1},

@@ -9,11 +9,10 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "TempDir.h"
 

@@ -21,8 +21,8 @@ std::string FastDemoSite(const TempDir& dir) {
   std::ifstream in(std::string(TILTDECK_SOURCE_DIR) + "/sim/sites/demo.json");
   nlohmann::json site = nlohmann::json::parse(in);
   for (auto& device : site["devices"]) {
-    device["timing"] = {{"tiltDegPerS", 20.0}, {"moveSettleMs", 100}, {"calibrationMs", 600},
-                        {"selfTestMs", 300},   {"restartMs", 300}};
+    device["timing"] = {
+        {"tiltDegPerS", 20.0}, {"moveSettleMs", 100}, {"calibrationMs", 600}, {"selfTestMs", 300}, {"restartMs", 300}};
   }
   std::string path = dir.File("site.json");
   std::ofstream(path) << site.dump(2);

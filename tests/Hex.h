@@ -25,4 +25,6 @@ inline std::string ToHex(const uint8_t* data, size_t n) {
   return out;
 }
 
-inline std::string ToHex(const std::vector<uint8_t>& v) { return ToHex(v.data(), v.size()); }
+inline std::string ToHex(const std::vector<uint8_t>& v) {
+  return ToHex(v.data(), v.size());
+}

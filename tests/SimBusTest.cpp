@@ -15,10 +15,9 @@ Bytes Wire(const Bytes& content) {
 
 // The scan answer a lone device with this identifier sends.
 Bytes ScanAnswerWire(const std::string& id) {
-  Bytes content = SimHarness::Xid(0x00, {SimHarness::Parameter(1, SimHarness::Octets(id)),
-                                         SimHarness::Parameter(4, {1}),
-                                         SimHarness::Parameter(6, SimHarness::Octets(id.substr(0, 2))),
-                                         SimHarness::Parameter(9, {2})});
+  Bytes content = SimHarness::Xid(
+      0x00, {SimHarness::Parameter(1, SimHarness::Octets(id)), SimHarness::Parameter(4, {1}),
+             SimHarness::Parameter(6, SimHarness::Octets(id.substr(0, 2))), SimHarness::Parameter(9, {2})});
   return Wire(content);
 }
 
@@ -153,7 +152,8 @@ TEST_F(SimBus, StuckDeviceAnswersRrForever) {
 }
 
 TEST_F(SimBus, ScheduledAlarmIsIndicatedToASubscriber) {
-  sim.Add({{"type", "multiRet"}, {"uniqueId", "CS0042"}, {"subunits", {{{"calibrated", true}}, {{"calibrated", true}}}}});
+  sim.Add(
+      {{"type", "multiRet"}, {"uniqueId", "CS0042"}, {"subunits", {{{"calibrated", true}}, {{"calibrated", true}}}}});
   sim.Bus().SetFaults(Faults("alarm=CS0042/2:0x14@5"));
   sim.Attach("CS0042", 1);
   sim.Send(1, 0x12, {});
@@ -176,8 +176,9 @@ TEST_F(SimBus, StateJsonShowsTheLiveState) {
 }
 
 TEST(SimFaultsText, ParsesEveryItem) {
-  SimFaults f = Faults("drop=0.1,fcs=5%,late=0,late-ms=900,seed=3,off=KA1@1.5-4,off=AN2@7,stuck=*,"
-                       "dlfail=KA1:end,dlfail=AN2:3,alarm=CS3/2:0x14@2,alarm=KA1:20@0");
+  SimFaults f = Faults(
+      "drop=0.1,fcs=5%,late=0,late-ms=900,seed=3,off=KA1@1.5-4,off=AN2@7,stuck=*,"
+      "dlfail=KA1:end,dlfail=AN2:3,alarm=CS3/2:0x14@2,alarm=KA1:20@0");
   EXPECT_DOUBLE_EQ(f.DropShare, 0.1);
   EXPECT_DOUBLE_EQ(f.FcsShare, 0.05);
   EXPECT_EQ(f.LateMs, 900u);

@@ -2,10 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "core/FakeClock.h"
 #include "link/HdlcCodec.h"

@@ -43,7 +43,7 @@ TEST_F(SimLayer7, TiltOutsideTheAntennaLimitsIsOutOfRange) {
           {"uniqueId", "KA0001"},
           {"subunits", {{{"calibrated", true}, {"fields", {{"maxTilt", 100}, {"minTilt", -20}}}}}}});
   EXPECT_EQ(sim.Send(1, 0x33, {101, 0}).Content, Hex("01 30 33 02 00 0B 13"));
-  EXPECT_EQ(Run(0x33, {0xEB, 0xFF}), Hex("33 02 00 0B 13"));  // -2.1 degrees
+  EXPECT_EQ(Run(0x33, {0xEB, 0xFF}), Hex("33 02 00 0B 13"));      // -2.1 degrees
   EXPECT_EQ(sim.Send(1, 0x33, {0xEC, 0xFF}).Content.size(), 2u);  // -2.0 degrees: moving
   sim.Time().Advance(60000);
   EXPECT_EQ(SimHarness::Message(sim.Poll(1)), Hex("33 01 00 00"));
@@ -79,9 +79,7 @@ TEST_F(SimLayer7, SetTiltAnswersRrUntilTheMoveIsDone) {
 }
 
 TEST_F(SimLayer7, CalibrationAndSelfTestTakeTheirConfiguredTime) {
-  Attach({{"type", "singleRet"},
-          {"uniqueId", "KA0001"},
-          {"timing", {{"calibrationMs", 20000}, {"selfTestMs", 1500}}}});
+  Attach({{"type", "singleRet"}, {"uniqueId", "KA0001"}, {"timing", {{"calibrationMs", 20000}, {"selfTestMs", 1500}}}});
   sim.Send(1, 0x31, {});
   sim.Time().Advance(19999);
   EXPECT_EQ(sim.Poll(1).Content.size(), 2u);
@@ -133,8 +131,7 @@ TEST_F(SimLayer7, DeviceDataFieldsKeepTheirWidths) {
 TEST_F(SimLayer7, TmaGainAndModeFollowTheSubunitsLimits) {
   Attach({{"type", "tma"},
           {"uniqueId", "TW0045"},
-          {"subunits",
-           {{{"gain", 40}, {"fields", {{"tmaMaxGain", 48}, {"tmaMinGain", 16}}}}, {{"functions", 0x02}}}}});
+          {"subunits", {{{"gain", 40}, {"fields", {{"tmaMaxGain", 48}, {"tmaMinGain", 16}}}}, {{"functions", 0x02}}}}});
   EXPECT_EQ(Run(0x79, {}), Hex("79 02 00 00 02"));
   EXPECT_EQ(Run(0x7A, {0x01}), Hex("7A 06 00 01 00 03 10 30 04"));
   EXPECT_EQ(Run(0x72, {0x01, 0x31}), Hex("72 03 00 01 0B 1C"));

@@ -28,7 +28,8 @@ Loaded LoadJson(const nlohmann::json& site) {
 }
 
 TEST(SimSiteFiles, ShippedSitesLoadWithDistinctIdentifiers) {
-  for (auto [name, count] : {std::pair<const char*, size_t>{"demo.json", 5}, {"site16.json", 16}, {"site64.json", 64}}) {
+  for (auto [name, count] :
+       {std::pair<const char*, size_t>{"demo.json", 5}, {"site16.json", 16}, {"site64.json", 64}}) {
     FakeClock clock;
     VirtualBus bus(clock);
     SimSite::BusSettings settings;
@@ -74,8 +75,9 @@ TEST(SimSiteFiles, BusSettingsAreRead) {
   VirtualBus bus(clock);
   SimSite::BusSettings settings;
   std::string error;
-  nlohmann::json site = {{"bus", {{"baud", 19200}, {"turnaroundMs", 8}, {"collisions", "garble"}, {"addressTimeoutS", 5}}},
-                         {"devices", {SimHarness::SingleRet("KA1")}}};
+  nlohmann::json site = {
+      {"bus", {{"baud", 19200}, {"turnaroundMs", 8}, {"collisions", "garble"}, {"addressTimeoutS", 5}}},
+      {"devices", {SimHarness::SingleRet("KA1")}}};
   ASSERT_TRUE(SimSite::FromJson(site, bus, settings, &error)) << error;
   EXPECT_EQ(settings.Baud, 19200u);
   EXPECT_EQ(settings.TurnaroundMs, 8u);

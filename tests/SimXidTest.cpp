@@ -8,7 +8,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Pattern(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes Pattern(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 TEST(SimScanMatch, PaddingPutsTheSerialAtTheRightEnd) {
   EXPECT_EQ(ToHex(SimXid::PadUniqueId("KA1234")), "4B 41 00 00 00 00 00 00 00 00 00 00 00 00 00 31 32 33 34");
@@ -89,8 +91,7 @@ TEST_F(SimXidBus, ScanAnswerComesFromAddressZeroWithIdentity) {
   sim.Add({{"type", "multiRet"}, {"uniqueId", "CS7000RM42"}, {"subunits", {{}, {}}}});
   SimHarness::Reply r = sim.Exchange(SimHarness::Scan({}, {}));
   ASSERT_EQ(r.Result, kSuccess);
-  EXPECT_EQ(ToHex(r.Content),
-            "00 BF 81 F0 16 01 0A 43 53 37 30 30 30 52 4D 34 32 04 01 11 06 02 43 53 09 01 02");
+  EXPECT_EQ(ToHex(r.Content), "00 BF 81 F0 16 01 0A 43 53 37 30 30 30 52 4D 34 32 04 01 11 06 02 43 53 09 01 02");
 }
 
 TEST_F(SimXidBus, OnlyMatchingUnaddressedDevicesAnswer) {

@@ -5,22 +5,30 @@
 #include "core/TraceLog.h"
 #include "layer7/AldType.h"
 
-AldTable::AldTable(TraceLog& log) : log_(log) { ResetAll(); }
+AldTable::AldTable(TraceLog& log) : log_(log) {
+  ResetAll();
+}
 
 AldTable& AldTable::Instance() {
   static AldTable* table = new AldTable(TraceLog::Instance());
   return *table;
 }
 
-void AldTable::Reset(AldRecord& record) { record = AldRecord(); }
+void AldTable::Reset(AldRecord& record) {
+  record = AldRecord();
+}
 
 void AldTable::ResetAll() {
   for (auto& record : slots_) Reset(record);
 }
 
-AldRecord& AldTable::Record(unsigned index) { return index < kSlots ? slots_[index] : slots_[0]; }
+AldRecord& AldTable::Record(unsigned index) {
+  return index < kSlots ? slots_[index] : slots_[0];
+}
 
-const AldRecord& AldTable::Record(unsigned index) const { return index < kSlots ? slots_[index] : slots_[0]; }
+const AldRecord& AldTable::Record(unsigned index) const {
+  return index < kSlots ? slots_[index] : slots_[0];
+}
 
 unsigned AldTable::FindUniqueId(const char* uniqueId) const {
   char wanted[AldRecord::kUniqueIdMax] = {};

@@ -14,7 +14,7 @@ class AldTable {
  public:
   static constexpr unsigned kSlots = 255;
   static constexpr unsigned kMaxAld = 254;
-  static constexpr unsigned kNoSlot = 0;       // what a failed insert or search gives
+  static constexpr unsigned kNoSlot = 0;  // what a failed insert or search gives
   static constexpr uint8_t kNoSelection = 0xFF;
 
   explicit AldTable(TraceLog& log);

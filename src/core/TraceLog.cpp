@@ -1,11 +1,12 @@
 #include "core/TraceLog.h"
 
+#include <sys/time.h>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <sys/time.h>
 
 #include "core/Format.h"
 
@@ -59,7 +60,9 @@ TraceLog::~TraceLog() {
   if (file_) std::fclose(file_);
 }
 
-void TraceLog::SetInstanceFolder(const std::string& folder) { InstanceFolder() = folder; }
+void TraceLog::SetInstanceFolder(const std::string& folder) {
+  InstanceFolder() = folder;
+}
 
 TraceLog& TraceLog::Instance() {
   static TraceLog* log = [] {

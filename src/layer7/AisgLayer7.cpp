@@ -79,7 +79,9 @@ ResultCode AisgLayer7::AwaitResponse(uint8_t address, const L7Message& request, 
   return result;
 }
 
-size_t AisgLayer7::ReturnCodeIndex(uint8_t code) { return Vocabulary::ProcedureHasSubunit(code) ? 1 : 0; }
+size_t AisgLayer7::ReturnCodeIndex(uint8_t code) {
+  return Vocabulary::ProcedureHasSubunit(code) ? 1 : 0;
+}
 
 ResultCode AisgLayer7::ResponseResult(const L7Message& response) {
   if (response.Length() <= 1) return kProtocolError;

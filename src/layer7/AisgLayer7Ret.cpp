@@ -6,9 +6,15 @@
 
 namespace {
 
-uint8_t CodeOf(ProcedureId id) { return Vocabulary::ProcedureCodeOf(id); }
-uint8_t Low(int16_t v) { return static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF); }
-uint8_t High(int16_t v) { return static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8); }
+uint8_t CodeOf(ProcedureId id) {
+  return Vocabulary::ProcedureCodeOf(id);
+}
+uint8_t Low(int16_t v) {
+  return static_cast<uint8_t>(static_cast<uint16_t>(v) & 0xFF);
+}
+uint8_t High(int16_t v) {
+  return static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8);
+}
 
 constexpr uint8_t kSingleRetIndication = 0x07;
 constexpr uint8_t kMultiRetIndication = 0x85;

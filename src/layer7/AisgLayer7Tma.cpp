@@ -3,7 +3,9 @@
 
 namespace {
 
-uint8_t CodeOf(ProcedureId id) { return Vocabulary::ProcedureCodeOf(id); }
+uint8_t CodeOf(ProcedureId id) {
+  return Vocabulary::ProcedureCodeOf(id);
+}
 
 }  // namespace
 

@@ -119,10 +119,18 @@ uint8_t ProcedureCodeOf(uint8_t id) {
   return 0xFF;
 }
 
-ProcedureId ProcedureIdOf(uint8_t code) { return ProcedureByCode(code).Id; }
-std::string ProcedureName(uint8_t code) { return ProcedureByCode(code).Name; }
-uint16_t ProcedureTimeout(uint8_t code) { return ProcedureByCode(code).Timeout; }
-bool ProcedureHasSubunit(uint8_t code) { return ProcedureByCode(code).HasSubunit; }
+ProcedureId ProcedureIdOf(uint8_t code) {
+  return ProcedureByCode(code).Id;
+}
+std::string ProcedureName(uint8_t code) {
+  return ProcedureByCode(code).Name;
+}
+uint16_t ProcedureTimeout(uint8_t code) {
+  return ProcedureByCode(code).Timeout;
+}
+bool ProcedureHasSubunit(uint8_t code) {
+  return ProcedureByCode(code).HasSubunit;
+}
 
 std::string ResultName(uint8_t result) {
   for (size_t i = 0; i < kResultFallback; ++i) {

@@ -11,7 +11,9 @@ constexpr uint8_t kSnrm = 0x93;
 constexpr uint8_t kDisc = 0x53;
 constexpr uint8_t kMissedPollsBeforeLoss = 5;
 
-uint8_t Next(uint8_t seq) { return static_cast<uint8_t>((seq + 1) % 8); }
+uint8_t Next(uint8_t seq) {
+  return static_cast<uint8_t>((seq + 1) % 8);
+}
 
 }  // namespace
 
@@ -94,8 +96,7 @@ void AisgHdlc::CountMissedPoll(uint8_t address) {
 
 // A content too short to hold a control octet counts as a frame that does
 // not belong here.
-ResultCode AisgHdlc::AnswerKind(uint8_t address, const uint8_t* frame, uint16_t length, uint8_t* info,
-                                bool polling) {
+ResultCode AisgHdlc::AnswerKind(uint8_t address, const uint8_t* frame, uint16_t length, uint8_t* info, bool polling) {
   uint8_t control = length >= 2 ? frame[1] : 0xFF;
   switch (ClassifyControl(control)) {
     case FrameKind::I: {

@@ -26,9 +26,15 @@ enum Pi : uint8_t {
   kPiProtocolVersion = 20,
 };
 
-bool ValidType(uint8_t v) { return v == kAldSingleRet || v == kAldTma || v == kAldMultiRet; }
-bool ValidVersion(uint8_t v) { return v == 1 || v == 2; }
-bool ValidUniqueIdLength(uint8_t pl) { return pl >= 2 && pl <= AldRecord::kUniqueIdMax; }
+bool ValidType(uint8_t v) {
+  return v == kAldSingleRet || v == kAldTma || v == kAldMultiRet;
+}
+bool ValidVersion(uint8_t v) {
+  return v == 1 || v == 2;
+}
+bool ValidUniqueIdLength(uint8_t pl) {
+  return pl >= 2 && pl <= AldRecord::kUniqueIdMax;
+}
 
 std::vector<uint8_t> XidHeader(uint8_t address, size_t groupLength) {
   return {address, kXid, kFormatId, kGroupId, static_cast<uint8_t>(groupLength)};

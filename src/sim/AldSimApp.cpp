@@ -45,16 +45,26 @@ bool ParseNumber(const std::string& text, uint32_t& value) {
 
 bool ApplyOption(AldSimApp::Options& options, const std::string& name, const std::string& value) {
   uint32_t number = 0;
-  if (name == "--link") options.LinkPath = value;
-  else if (name == "--site") options.SitePath = value;
-  else if (name == "--faults") options.Faults = value;
-  else if (name == "--log") options.LogPath = value;
-  else if (name == "--write-site") options.WriteSitePath = value;
-  else if (name == "--baud" && ParseNumber(value, number) && number > 0) options.Baud = number;
-  else if (name == "--turnaround" && ParseNumber(value, number)) options.TurnaroundMs = number;
-  else if (name == "--collisions" && value == "concat") options.Collisions = VirtualBus::Collisions::kConcat;
-  else if (name == "--collisions" && value == "garble") options.Collisions = VirtualBus::Collisions::kGarble;
-  else return false;
+  if (name == "--link")
+    options.LinkPath = value;
+  else if (name == "--site")
+    options.SitePath = value;
+  else if (name == "--faults")
+    options.Faults = value;
+  else if (name == "--log")
+    options.LogPath = value;
+  else if (name == "--write-site")
+    options.WriteSitePath = value;
+  else if (name == "--baud" && ParseNumber(value, number) && number > 0)
+    options.Baud = number;
+  else if (name == "--turnaround" && ParseNumber(value, number))
+    options.TurnaroundMs = number;
+  else if (name == "--collisions" && value == "concat")
+    options.Collisions = VirtualBus::Collisions::kConcat;
+  else if (name == "--collisions" && value == "garble")
+    options.Collisions = VirtualBus::Collisions::kGarble;
+  else
+    return false;
   return true;
 }
 

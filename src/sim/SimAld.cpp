@@ -42,8 +42,7 @@ void PutString(std::vector<uint8_t>& out, const std::string& text) {
 // The subunit octet that a failed request's response starts with: the one
 // the request named, for the procedures whose requests name one.
 std::optional<uint8_t> FailureReply(uint8_t code, const std::vector<uint8_t>& data) {
-  bool named = Vocabulary::ProcedureHasSubunit(code) && code != kMultiRetNumberAntennas &&
-               code != kTmaNumberSubunits;
+  bool named = Vocabulary::ProcedureHasSubunit(code) && code != kMultiRetNumberAntennas && code != kTmaNumberSubunits;
   if (!named) return std::nullopt;
   return data.empty() ? 0 : data[0];
 }

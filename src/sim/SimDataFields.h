@@ -2,10 +2,9 @@
 
 #include <cstdint>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 // The device data fields a simulated ALD keeps, as the raw octets that travel
 // in Set and Get Device Data (each exactly its field's width). Keeping the

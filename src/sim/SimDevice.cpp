@@ -19,7 +19,9 @@ constexpr uint8_t kRej = 0x09;
 // pile up; the oldest go first when it does not poll at all.
 constexpr size_t kMaxQueued = 32;
 
-bool PollBit(uint8_t control) { return (control & kPollBit) != 0; }
+bool PollBit(uint8_t control) {
+  return (control & kPollBit) != 0;
+}
 
 }  // namespace
 
@@ -47,7 +49,9 @@ void SimDevice::Advance(uint64_t nowMs) {
   if (address_ != kNoAddress && idle) ForgetAddress();
 }
 
-void SimDevice::PowerOff() { powered_ = false; }
+void SimDevice::PowerOff() {
+  powered_ = false;
+}
 
 // Power-up state of an AISG 2.0 device: no address, no link, nothing queued.
 void SimDevice::PowerOn() {
@@ -69,7 +73,9 @@ void SimDevice::QueueMessage(Bytes message) {
   queue_.push_back(std::move(message));
 }
 
-void SimDevice::AbortProcedure() { pending_.reset(); }
+void SimDevice::AbortProcedure() {
+  pending_.reset();
+}
 
 void SimDevice::ScheduleRestart(uint64_t nowMs) {
   restarting_ = true;
@@ -145,11 +151,8 @@ std::optional<SimDevice::Bytes> SimDevice::HandleUnnumbered(const Bytes& content
       vr_ = vs_ = 0;
       unacked_.reset();
       return Control(kUa);
-    case kDisc:
-      DropLink();
-      return Control(kUa);
-    case kXid:
-      return HandleXid(content, false, nowMs);
+    case kDisc: DropLink(); return Control(kUa);
+    case kXid: return HandleXid(content, false, nowMs);
     default:
       if (!connected_) return Control(kDm);
       // W bit: the control field names no command this station knows.

@@ -54,8 +54,8 @@ class SimDevice {
  protected:
   // What the device model does with one layer-7 message.
   struct Outcome {
-    Bytes Response;      // the response message
-    bool Long = false;   // acknowledge with RR now, send Response after DelayMs
+    Bytes Response;     // the response message
+    bool Long = false;  // acknowledge with RR now, send Response after DelayMs
     uint64_t DelayMs = 0;
     std::function<void()> Done;  // applied when a long procedure completes
   };

@@ -20,7 +20,9 @@ constexpr uint8_t kMultiRet = 0x11;
 constexpr size_t kMaxSubunits = 6;
 
 // Site errors are thrown inside this file only and come out as messages.
-[[noreturn]] void Bad(const std::string& message) { throw std::runtime_error(message); }
+[[noreturn]] void Bad(const std::string& message) {
+  throw std::runtime_error(message);
+}
 
 template <typename T>
 T Get(const json& object, const char* key, T fallback) {
@@ -170,8 +172,10 @@ std::vector<SimSubunit> ReadSubunits(const json& device, uint8_t type) {
 ojson SubunitJson(const SimSubunit& subunit, uint8_t type, bool live) {
   ojson entry = {{"alarms", subunit.Alarms}, {"fields", SimDataFields::ToJson(subunit.Fields)}};
   if (type == kTma) {
-    entry.update(ojson{{"mode", subunit.Mode}, {"gain", subunit.Gain}, {"functions", subunit.Functions},
-                  {"gainResolution", subunit.GainResolution}});
+    entry.update(ojson{{"mode", subunit.Mode},
+                       {"gain", subunit.Gain},
+                       {"functions", subunit.Functions},
+                       {"gainResolution", subunit.GainResolution}});
   } else {
     entry.update(ojson{{"calibrated", subunit.Calibrated}, {"configured", subunit.Configured}, {"tilt", subunit.Tilt}});
     if (live) entry["configOctets"] = subunit.ConfigOctets;
@@ -238,16 +242,17 @@ ojson SimSite::DeviceJson(const SimAld& device, bool live) {
   ojson entry = ConfigJson(device.Config());
   entry["address"] = device.Address();
   ojson subunits = ojson::array();
-  for (const auto& subunit : device.Subunits()) subunits.push_back(SubunitJson(subunit, device.Config().DeviceType, live));
+  for (const auto& subunit : device.Subunits())
+    subunits.push_back(SubunitJson(subunit, device.Config().DeviceType, live));
   entry["subunits"] = subunits;
   if (!live) return entry;
   entry.update(ojson{{"connected", device.Connected()},
-                {"powered", device.Powered()},
-                {"subscribed", device.Subscribed()},
-                {"busy", device.ProcedureRunning()},
-                {"queued", device.QueuedMessages()},
-                {"downloads", device.Downloads()},
-                {"lastDownloadOctets", device.LastDownloadOctets()}});
+                     {"powered", device.Powered()},
+                     {"subscribed", device.Subscribed()},
+                     {"busy", device.ProcedureRunning()},
+                     {"queued", device.QueuedMessages()},
+                     {"downloads", device.Downloads()},
+                     {"lastDownloadOctets", device.LastDownloadOctets()}});
   return entry;
 }
 
@@ -292,11 +297,11 @@ bool SimSite::Save(const std::string& path, VirtualBus& bus, const BusSettings& 
     bus.WithDevice(i, [&](SimAld& device) { devices.push_back(DeviceJson(device, false)); });
   }
   ojson site = {{"bus",
-                {{"baud", settings.Baud},
-                 {"turnaroundMs", settings.TurnaroundMs},
-                 {"collisions", settings.Collisions == VirtualBus::Collisions::kGarble ? "garble" : "concat"},
-                 {"addressTimeoutS", settings.AddressTimeoutMs / 1000}}},
-               {"devices", devices}};
+                 {{"baud", settings.Baud},
+                  {"turnaroundMs", settings.TurnaroundMs},
+                  {"collisions", settings.Collisions == VirtualBus::Collisions::kGarble ? "garble" : "concat"},
+                  {"addressTimeoutS", settings.AddressTimeoutMs / 1000}}},
+                {"devices", devices}};
   std::ofstream out(path);
   out << site.dump(2) << "\n";
   if (!out) {

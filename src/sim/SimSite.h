@@ -2,9 +2,8 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
-
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "sim/SimAld.h"
 #include "sim/VirtualBus.h"

@@ -88,7 +88,9 @@ void VirtualBus::Schedule(const SimFaults& faults, uint64_t originMs, std::vecto
     });
   }
   for (const auto& alarm : faults.Alarms) {
-    each(alarm.Device, [&](size_t i) { alarmEvents_.push_back({i, alarm.Subunit, alarm.Code, originMs + alarm.AtMs}); });
+    each(alarm.Device, [&](size_t i) {
+      alarmEvents_.push_back({i, alarm.Subunit, alarm.Code, originMs + alarm.AtMs});
+    });
   }
   for (const auto& name : faults.Stuck) each(name, [&](size_t i) { devices_[i]->SetStuck(true); });
   for (const auto& fault : faults.Downloads) {
