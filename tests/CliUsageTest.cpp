@@ -50,6 +50,8 @@ TEST(CliUsage, BadCommandLinesAreUsageErrors) {
   std::ofstream(nested) << "run other.txt\n";
   std::string arity = dir.File("arity.txt");
   std::ofstream(arity) << "info 1 2\n";
+  std::string words = dir.File("words.txt");
+  std::ofstream(words) << "tilt 1 --set 3\nfield 1 get all\nfield 1 set antenna-modle-number X\n";
   std::string quote = dir.File("quote.txt");
   std::ofstream(quote) << "field 1 set antenna-model-number \"ABC\n";
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
@@ -69,6 +71,11 @@ TEST(CliUsage, BadCommandLinesAreUsageErrors) {
        "wrong number of arguments for 'download' (see tiltdeck-cli download --help)"},
       {{"--port", "/dev/null", "run", nested}, nested + ":1: a script cannot run another script"},
       {{"--port", "/dev/null", "run", quote}, quote + ":1: unterminated quote"},
+      {{"--port", "/dev/null", "run", words}, words + ":3: unknown field 'antenna-modle-number'"},
+      {{"--port", "/dev/null", "field", "1", "put", "6", "1"}, "field: 'get' or 'set', not 'put'"},
+      {{"--port", "/dev/null", "tma", "1", "gian"}, "tma: 'gain', 'mode' or 'functions', not 'gian'"},
+      {{"--port", "/dev/null", "download", "image", "1", "f.bin"},
+       "download what? 'firmware' or 'config', not 'image'"},
   };
   for (const auto& [args, message] : cases) {
     Result r = Cli(args);

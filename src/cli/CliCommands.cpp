@@ -58,7 +58,25 @@ bool CliCommands::CheckSyntax(const CliCommand& c, std::string& error) {
     error = Format("wrong number of arguments for '%s' (see tiltdeck-cli %s --help)", c.Name.c_str(), c.Name.c_str());
     return false;
   }
-  return true;
+  return CheckWords(c, error);
+}
+
+// The words that do not depend on the bus are checked with the syntax, so a
+// misspelt field on the last line of a script stops it before the first.
+bool CliCommands::CheckWords(const CliCommand& c, std::string& error) {
+  const std::vector<std::string>& a = c.Args;
+  if (c.Name == "tma" && a[1] != "gain" && a[1] != "mode" && a[1] != "functions") {
+    error = "tma: 'gain', 'mode' or 'functions', not '" + a[1] + "'";
+  } else if (c.Name == "download" && a[0] != "firmware" && a[0] != "config") {
+    error = "download what? 'firmware' or 'config', not '" + a[0] + "'";
+  } else if (c.Name == "field" && a[1] != "get" && a[1] != "set") {
+    error = "field: 'get' or 'set', not '" + a[1] + "'";
+  } else if (c.Name == "field" && !(a[1] == "get" && a[2] == "all") && !FieldByName(a[2])) {
+    error = "unknown field '" + a[2] + "'";
+  } else {
+    return true;
+  }
+  return false;
 }
 
 // The boundary of every command: a serial port failure ends it with one

@@ -88,6 +88,7 @@ class CliCommands {
   CliOutcome FieldGet(Target& t, uint8_t field, CliOutcome& o);
   CliOutcome FieldGetAll(Target& t, CliOutcome& o);
   CliOutcome FieldSet(Target& t, uint8_t field, const std::vector<std::string>& texts, CliOutcome& o);
+  static bool CheckWords(const CliCommand& c, std::string& error);
   static std::optional<uint8_t> FieldByName(const std::string& text);
   static bool Accepts(uint8_t deviceType, uint8_t field);
   ResultCode ReadField(Target& t, uint8_t field);
