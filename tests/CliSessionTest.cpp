@@ -60,7 +60,7 @@ TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
       "download firmware 1 " + bus.dir.File("missing.bin"),
       "download config 1 " + config,
       "download config 1 " + bigConfig,
-      "download software 1 " + plain,
+      "download firmware 9 " + plain,
       "reset 1",
       "info 1",
   });
@@ -84,6 +84,7 @@ TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
   EXPECT_EQ(docs[5]["ok"], true);
   EXPECT_EQ(docs[6]["message"], "Download file too big!");
   EXPECT_EQ(docs[7]["exit"], 2);
+  EXPECT_EQ(docs[7]["message"], "unknown ALD '9': give a slot number or unique id from the scan");
   EXPECT_EQ(docs[8]["result"], "Success");
   EXPECT_EQ(docs[9]["productNumber"], "RET-8001") << "the device answers after its reset";
 
