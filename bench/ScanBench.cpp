@@ -36,6 +36,7 @@
 
 #include "bus/AldTable.h"
 #include "bus/BusStation.h"
+#include "cli/CliUi.h"
 #include "core/Format.h"
 #include "core/SystemClock.h"
 #include "core/TraceLog.h"
@@ -98,44 +99,6 @@ class CountingClock : public SystemClock {
 
  private:
   WireCount& count_;
-};
-
-class QuietView : public BusView {
- public:
-  void SetStatusText(const std::string&) override {}
-  void RowAdded(size_t, const std::string&) override {}
-  void RowFilled(size_t, const RowContents&) override {}
-  void RowsCleared() override {}
-  void RefreshListToolbar() override {}
-  void ShowAldProperties(uint8_t, const AldProperties&) override {}
-  void SetAldStatus(uint8_t, const std::string&) override {}
-  void HideAldProperties(uint8_t) override {}
-  void SelectAldEntry(uint8_t) override {}
-  void RefreshDocumentLinks() override {}
-  void ActivateAldList() override {}
-};
-
-class QuietWindows : public DeviceWindows {
- public:
-  bool HasWindow(uint8_t) const override { return false; }
-  void LoadAld(uint8_t) override {}
-  void EnableCommands(uint8_t, bool) override {}
-  bool HasActiveWindow() const override { return false; }
-  void OpenWindow(uint8_t) override {}
-  void CloseAll() override {}
-  void ShowDeviceType(uint8_t) override {}
-  void RefreshAllSubunits() override {}
-  void RefreshAld() override {}
-  void GetAlarms() override {}
-  void ResetDevice() override {}
-  void SelfTest() override {}
-  void GetAll() override {}
-  void ClearDisplay() override {}
-  void ShowAlarmText(const std::string&) override {}
-  void ShowResult(ResultCode) override {}
-  void ShowAlarmStatus(const std::string&, bool) override {}
-  void ClearAlarmBoxes() override {}
-  void EnableRetTab(bool) override {}
 };
 
 class PrintedMessages : public UserMessages {
@@ -214,10 +177,9 @@ struct Station {
   CountingHdlc link;
   CountingClock clock;
   AisgLayer7 layer7{link, table, log, clock};
-  QuietView view;
-  QuietWindows windows;
+  CliUi quiet;  // no list or device window to update
   PrintedMessages messages;
-  BusStation bus{layer7, BusUi{view, windows, messages}, nullptr, nullptr};
+  BusStation bus{layer7, BusUi{quiet, quiet, messages}, nullptr, nullptr};
 };
 
 template <class F>

@@ -4,10 +4,12 @@
 
 #include "bus/DeviceData.h"
 #include "bus/EntryText.h"
+#include "bus/TmaPage.h"
 #include "core/Format.h"
 #include "layer7/AldType.h"
 #include "layer7/BandListText.h"
 #include "layer7/DataFieldId.h"
+#include "layer7/DeviceDataCodec.h"
 
 namespace {
 
@@ -69,23 +71,6 @@ Entry LengthRule(uint8_t field, const std::string& text) {
             Format("%s is shorter than expected length [%zu]. It will left padded", label, width)};
   }
   return Ok();
-}
-
-const std::string* TextOf(uint8_t field, const DeviceData& d) {
-  switch (field) {
-    case kFieldAntennaModelNumber: return &d.AntennaModelNumber;
-    case kFieldAntennaSerialNumber: return &d.AntennaSerialNumber;
-    case kFieldTmaModelNumber: return &d.TmaModelNumber;
-    case kFieldTmaSerialNumber: return &d.TmaSerialNumber;
-    case kFieldOperatorInstallDate: return &d.InstallationDate;
-    case kFieldOperatorInstallId: return &d.InstallerId;
-    case kFieldOperatorBaseStationId: return &d.BaseStationId;
-    case kFieldOperatorSectorId: return &d.SectorId;
-    default: return nullptr;
-  }
-}
-std::string* TextOf(uint8_t field, DeviceData& d) {
-  return const_cast<std::string*>(TextOf(field, static_cast<const DeviceData&>(d)));
 }
 
 std::string Tenths(int value) {
@@ -205,7 +190,7 @@ size_t BoxCount(uint8_t field) {
 }
 
 std::vector<std::string> ShownTexts(uint8_t field, const DeviceData& d) {
-  if (const std::string* text = TextOf(field, d)) return {*text};
+  if (const std::string* text = DeviceDataCodec::TextOf(field, d)) return {*text};
   switch (field) {
     case kFieldAntennaFrequencyBand: return {BandListText(d.AntennaFrequencyBands)};
     case kFieldAntennaBeamwidth:
@@ -221,8 +206,8 @@ std::vector<std::string> ShownTexts(uint8_t field, const DeviceData& d) {
     case kFieldTmaType: return {Decimal(d.TmaSubunitType)};
     case kFieldTmaRxFrequencyBand: return {Decimal(d.TmaRxBandMin), Decimal(d.TmaRxBandMax)};
     case kFieldTmaTxFrequencyBand: return {Decimal(d.TmaTxBandMin), Decimal(d.TmaTxBandMax)};
-    case kFieldTmaMaxSupportGain: return {Format("%.1f", d.TmaMaxGain * 0.25)};
-    case kFieldTmaMinSupportGain: return {Format("%.1f", d.TmaMinGain * 0.25)};
+    case kFieldTmaMaxSupportGain: return {TmaPage::GainText(d.TmaMaxGain)};
+    case kFieldTmaMinSupportGain: return {TmaPage::GainText(d.TmaMinGain)};
     case kFieldTmaGainResolution: return {Format("%.1f", d.TmaGainResolution * 4.0)};
     case kFieldOperatorAntennaBearing: return {Tenths(d.AntennaBearing)};
     case kFieldOperatorMechanicalTilt: return {Tenths(d.InstalledMechanicalTilt)};
@@ -231,7 +216,7 @@ std::vector<std::string> ShownTexts(uint8_t field, const DeviceData& d) {
 }
 
 Entry ApplyEntry(uint8_t field, const std::vector<std::string>& texts, DeviceData& d) {
-  if (std::string* text = TextOf(field, d)) {
+  if (std::string* text = DeviceDataCodec::TextOf(field, d)) {
     *text = texts.empty() ? "" : texts[0];
     return LengthRule(field, *text);
   }

@@ -17,23 +17,6 @@ uint8_t Octet(uint16_t v) {
   return static_cast<uint8_t>(v);
 }
 
-// A pointer to the field's stored text, const when the data is; null for a
-// field that is not text.
-template <class Data>
-auto TextOf(Data& d, uint8_t field) -> decltype(&d.AntennaModelNumber) {
-  switch (field) {
-    case kFieldAntennaModelNumber: return &d.AntennaModelNumber;
-    case kFieldAntennaSerialNumber: return &d.AntennaSerialNumber;
-    case kFieldTmaModelNumber: return &d.TmaModelNumber;
-    case kFieldTmaSerialNumber: return &d.TmaSerialNumber;
-    case kFieldOperatorInstallDate: return &d.InstallationDate;
-    case kFieldOperatorInstallId: return &d.InstallerId;
-    case kFieldOperatorBaseStationId: return &d.BaseStationId;
-    case kFieldOperatorSectorId: return &d.SectorId;
-    default: return nullptr;
-  }
-}
-
 // The numbers of a word or octet field in the order they travel.
 std::vector<uint16_t> NumbersOf(const DeviceData& d, uint8_t field) {
   switch (field) {
@@ -91,6 +74,29 @@ size_t UnitWidth(FieldEncoding encoding) {
 
 namespace DeviceDataCodec {
 
+// A pointer to the field's stored text, const when the data is.
+template <class Data>
+auto TextIn(Data& d, uint8_t field) -> decltype(&d.AntennaModelNumber) {
+  switch (field) {
+    case kFieldAntennaModelNumber: return &d.AntennaModelNumber;
+    case kFieldAntennaSerialNumber: return &d.AntennaSerialNumber;
+    case kFieldTmaModelNumber: return &d.TmaModelNumber;
+    case kFieldTmaSerialNumber: return &d.TmaSerialNumber;
+    case kFieldOperatorInstallDate: return &d.InstallationDate;
+    case kFieldOperatorInstallId: return &d.InstallerId;
+    case kFieldOperatorBaseStationId: return &d.BaseStationId;
+    case kFieldOperatorSectorId: return &d.SectorId;
+    default: return nullptr;
+  }
+}
+
+const std::string* TextOf(uint8_t field, const DeviceData& data) {
+  return TextIn(data, field);
+}
+std::string* TextOf(uint8_t field, DeviceData& data) {
+  return TextIn(data, field);
+}
+
 std::vector<uint8_t> EncodeText(const std::string& text, size_t width) {
   std::vector<uint8_t> out(width, 0x00);
   size_t n = std::min(text.size(), width);
@@ -110,7 +116,7 @@ Status Encode(uint8_t field, const DeviceData& data, std::vector<uint8_t>& out) 
   const DataFieldInfo& info = DataFieldInfoOf(field);
   if (info.Encoding == FieldEncoding::kNone) return Status::kNoField;
   if (info.Encoding == FieldEncoding::kText) {
-    const std::string& text = *TextOf(data, field);
+    const std::string& text = *TextOf(field, data);
     if (text.size() > info.Width) return Status::kTooLong;
     out = EncodeText(text, info.Width);
     return Status::kOk;
@@ -128,7 +134,7 @@ Status Decode(uint8_t field, const uint8_t* octets, size_t count, DeviceData& da
   if (info.Encoding == FieldEncoding::kNone) return Status::kNoField;
   if (count < info.Width) return Status::kTooShort;
   if (info.Encoding == FieldEncoding::kText) {
-    *TextOf(data, field) = DecodeText(octets, info.Width);
+    *TextOf(field, data) = DecodeText(octets, info.Width);
     return Status::kOk;
   }
   size_t unit = UnitWidth(info.Encoding);

@@ -17,6 +17,10 @@ std::vector<uint8_t> EncodeText(const std::string& text, size_t width);
 // Every octet becomes one character, a NUL a space.
 std::string DecodeText(const uint8_t* octets, size_t width);
 
+// The stored text of a text field; null for a field that is not text.
+const std::string* TextOf(uint8_t field, const DeviceData& data);
+std::string* TextOf(uint8_t field, DeviceData& data);
+
 enum class Status { kOk, kNoField, kTooLong, kTooShort };
 
 // The field's stored value as it travels, exactly the field's width.
