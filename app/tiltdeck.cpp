@@ -1,4 +1,4 @@
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "core/TraceLog.h"
 #include "link/AisgHdlc.h"
 #include "persist/DesktopFolder.h"

@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "bus/BusStation.h"
 #include "cli/CliUi.h"
 #include "core/Format.h"

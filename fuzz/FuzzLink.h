@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "core/TraceLog.h"
 #include "link/AisgHdlc.h"
 #include "link/HdlcCodec.h"

@@ -1,8 +1,8 @@
 #include <cstring>
 #include <vector>
 
-#include "bus/AldTable.h"
-#include "bus/DeviceData.h"
+#include "ald/AldTable.h"
+#include "ald/DeviceData.h"
 #include "core/FakeClock.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"

@@ -6,7 +6,7 @@
 #include "FakePortInventory.h"
 #include "TempDir.h"
 #include "TraceLines.h"
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "core/TraceLog.h"
 #include "link/AisgHdlc.h"
 #include "serial/AdapterDetector.h"

@@ -7,9 +7,9 @@
 #include "Hex.h"
 #include "ScriptedHdlc.h"
 #include "TempDir.h"
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "core/TraceLog.h"
-#include "layer7/AldType.h"
 #include "link/LinkObserver.h"
 #include "serial/ECommError.h"
 

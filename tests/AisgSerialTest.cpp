@@ -13,7 +13,7 @@
 #include "Hex.h"
 #include "PtyPair.h"
 #include "TempDir.h"
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "core/TraceLog.h"
 #include "serial/AisgSerial.h"
 #include "serial/ECommError.h"

@@ -8,10 +8,10 @@
 
 #include "TempDir.h"
 #include "TraceLines.h"
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "core/MessageBox.h"
 #include "core/TraceLog.h"
-#include "layer7/AldType.h"
 #include "persist/AldListFile.h"
 #include "persist/AldListFormat.h"
 #include "persist/FileChooser.h"

@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "bus/DeviceData.h"
+#include "ald/AldType.h"
+#include "ald/DeviceData.h"
 #include "bus/EntryText.h"
 #include "bus/FieldPages.h"
 #include "bus/RetPage.h"
 #include "bus/TmaPage.h"
-#include "layer7/AldType.h"
 #include "layer7/DataFieldId.h"
 #include "layer7/ResultCode.h"
 

@@ -5,11 +5,11 @@
 
 #include "AldsimProcess.h"
 #include "TempDir.h"
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "core/FakeClock.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 #include "layer7/DataFieldId.h"
 #include "link/AisgHdlc.h"
 

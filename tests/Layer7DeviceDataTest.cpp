@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "Layer7Fixture.h"
-#include "bus/DeviceData.h"
+#include "ald/DeviceData.h"
 #include "layer7/DataFieldId.h"
 #include "layer7/DeviceDataCodec.h"
 

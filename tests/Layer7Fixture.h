@@ -5,11 +5,11 @@
 #include "Hex.h"
 #include "ScriptedHdlc.h"
 #include "TempDir.h"
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "core/FakeClock.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 
 // Layer 7 over a scripted link and a fake clock: answers are queued as
 // frames, waits cost no time.

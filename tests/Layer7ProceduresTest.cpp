@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "Layer7Fixture.h"
-#include "bus/AlarmList.h"
+#include "ald/AlarmList.h"
 
 namespace {
 

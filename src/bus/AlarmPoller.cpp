@@ -2,15 +2,15 @@
 
 #include <algorithm>
 
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "bus/AldListModel.h"
-#include "bus/AldTable.h"
 #include "bus/CommFailureReporter.h"
 #include "bus/DeviceWindows.h"
 #include "bus/ScanEngine.h"
 #include "core/Clock.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 #include "layer7/Vocabulary.h"
 
 AlarmPoller::AlarmPoller(AisgLayer7& layer7, ScanEngine& engine, AldListModel& list, DeviceWindows& windows,

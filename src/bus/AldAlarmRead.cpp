@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "bus/AldRecord.h"
+#include "ald/AldRecord.h"
+#include "ald/AldType.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "bus/AldCommands.h"
 
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "bus/AldAlarmRead.h"
 #include "bus/AldListModel.h"
-#include "bus/AldTable.h"
 #include "bus/CommFailureReporter.h"
 #include "bus/SelectedAld.h"
 #include "core/Format.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 #include "layer7/Vocabulary.h"
 
 namespace {

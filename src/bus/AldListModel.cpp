@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <set>
 
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "bus/AldAlarmRead.h"
-#include "bus/AldTable.h"
 #include "bus/DeviceWindows.h"
 #include "core/Format.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 #include "layer7/Vocabulary.h"
 
 AldListModel::AldListModel(AisgLayer7& layer7, BusView& view, DeviceWindows& windows)

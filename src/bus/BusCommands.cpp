@@ -2,8 +2,9 @@
 
 #include <exception>
 
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "bus/AldListModel.h"
-#include "bus/AldTable.h"
 #include "bus/BusTicker.h"
 #include "bus/CommFailureReporter.h"
 #include "bus/ScanEngine.h"
@@ -13,7 +14,6 @@
 #include "core/MessagePump.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 #include "layer7/Vocabulary.h"
 #include "link/AisgHdlc.h"
 

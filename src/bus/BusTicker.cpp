@@ -2,9 +2,9 @@
 
 #include <optional>
 
+#include "ald/AldTable.h"
 #include "bus/AlarmPoller.h"
 #include "bus/AldListModel.h"
-#include "bus/AldTable.h"
 #include "bus/BusView.h"
 #include "bus/CommFailureReporter.h"
 #include "bus/ScanControl.h"

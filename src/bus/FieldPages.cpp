@@ -2,11 +2,11 @@
 
 #include <optional>
 
-#include "bus/DeviceData.h"
+#include "ald/AldType.h"
+#include "ald/DeviceData.h"
 #include "bus/EntryText.h"
 #include "bus/TmaPage.h"
 #include "core/Format.h"
-#include "layer7/AldType.h"
 #include "layer7/BandListText.h"
 #include "layer7/DataFieldId.h"
 #include "layer7/DeviceDataCodec.h"

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "bus/DeviceWindows.h"
 #include "bus/UserMessages.h"
 #include "core/Clock.h"
@@ -11,7 +12,6 @@
 #include "core/MessagePump.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 #include "link/AisgHdlc.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 
 // The slot of the current ALD, or 0 when none is selected. Slot 0 is the
 // scan's scratch record and never counts as a selection.

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <fstream>
 
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "bus/AldAlarmRead.h"
-#include "bus/AldTable.h"
 #include "bus/FieldPages.h"
 #include "bus/RetPage.h"
 #include "bus/TmaPage.h"
@@ -12,7 +13,6 @@
 #include "core/Format.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 #include "layer7/Vocabulary.h"
 #include "persist/AldListFile.h"
 #include "persist/AldListFormat.h"

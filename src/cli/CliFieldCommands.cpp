@@ -1,6 +1,7 @@
 #include <cctype>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "bus/FieldPages.h"
 #include "bus/TmaPage.h"
 #include "cli/CliCommands.h"
@@ -8,7 +9,6 @@
 #include "core/Format.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 #include "layer7/DataFieldId.h"
 #include "layer7/Vocabulary.h"
 

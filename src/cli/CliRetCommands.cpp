@@ -1,7 +1,8 @@
 #include <fstream>
 
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "bus/AldAlarmRead.h"
-#include "bus/AldTable.h"
 #include "bus/FieldPages.h"
 #include "bus/RetPage.h"
 #include "cli/CliCommands.h"
@@ -12,7 +13,6 @@
 #include "core/MessagePump.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
-#include "layer7/AldType.h"
 #include "layer7/DataFieldId.h"
 #include "layer7/FirmwareFile.h"
 #include "layer7/Vocabulary.h"

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "ald/AldType.h"
 #include "bus/AldAlarmRead.h"
 #include "bus/ScanOptions.h"
-#include "layer7/AldType.h"
 #include "serial/AisgSerial.h"
 #include "serial/ECommError.h"
 

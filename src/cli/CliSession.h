@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "bus/BusStation.h"
 #include "cli/CliUi.h"
 #include "core/TraceLog.h"

@@ -1,10 +1,10 @@
 #include "layer7/AisgLayer7.h"
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "core/Clock.h"
 #include "core/MessagePump.h"
 #include "core/TraceLog.h"
-#include "layer7/AldType.h"
 #include "layer7/Vocabulary.h"
 #include "link/AisgHdlc.h"
 

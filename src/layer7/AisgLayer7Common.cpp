@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
 #include "layer7/Vocabulary.h"

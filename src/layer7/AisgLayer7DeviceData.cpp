@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "bus/AldTable.h"
-#include "bus/DeviceData.h"
+#include "ald/AldTable.h"
+#include "ald/DeviceData.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
 #include "layer7/DataFieldId.h"

@@ -1,4 +1,4 @@
-#include "bus/AlarmList.h"
+#include "ald/AlarmList.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
 #include "layer7/Vocabulary.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "bus/DeviceData.h"
+#include "ald/DeviceData.h"
 #include "layer7/DataFieldId.h"
 
 namespace {

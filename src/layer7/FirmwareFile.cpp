@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "core/MessageBox.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "layer7/AldType.h"
+#include "ald/AldType.h"
 #include "layer7/ProcedureId.h"
 #include "layer7/ResultCode.h"
 

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <cstring>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "core/TraceLog.h"
-#include "layer7/AldType.h"
 #include "link/LinkObserver.h"
 #include "serial/AdapterDetector.h"
 

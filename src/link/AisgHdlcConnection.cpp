@@ -1,8 +1,8 @@
 #include <cstring>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "core/TraceLog.h"
-#include "layer7/AldType.h"
 #include "link/AisgHdlc.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "core/TraceLog.h"
-#include "layer7/AldType.h"
 #include "layer7/Vocabulary.h"
 #include "link/AisgHdlc.h"
 #include "link/XidParameters.h"

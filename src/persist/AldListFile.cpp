@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "core/MessageBox.h"
 #include "core/TraceLog.h"
 #include "persist/AldListFormat.h"

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
+#include "ald/AldType.h"
 #include "core/Format.h"
-#include "layer7/AldType.h"
 #include "layer7/BandListText.h"
 #include "layer7/Vocabulary.h"
 

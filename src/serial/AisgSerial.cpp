@@ -11,7 +11,7 @@
 #include <chrono>
 #include <mutex>
 
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 #include "core/TraceLog.h"
 #include "serial/ECommError.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "bus/AlarmList.h"
-#include "bus/DeviceData.h"
+#include "ald/AlarmList.h"
+#include "ald/DeviceData.h"
 
 struct AldSubunit {
   AlarmList Alarms;

@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "bus/AldRecord.h"
+#include "ald/AldRecord.h"
 #include "core/Relaxed.h"
 
 class TraceLog;

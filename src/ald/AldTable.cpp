@@ -1,9 +1,9 @@
-#include "bus/AldTable.h"
+#include "ald/AldTable.h"
 
 #include <cstring>
 
+#include "ald/AldType.h"
 #include "core/TraceLog.h"
-#include "layer7/AldType.h"
 
 AldTable::AldTable(TraceLog& log) : log_(log) {
   ResetAll();

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "bus/AldSubunit.h"
+#include "ald/AldSubunit.h"
 #include "core/Relaxed.h"
 
 // One antenna line device. The scalars that the scan on the worker thread and
