@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "bus/PollOptions.h"
+#include "persist/PollOptions.h"
 
 class AlarmPoller;
 class AldListModel;

@@ -6,8 +6,8 @@
 #include <mutex>
 #include <string>
 
-#include "bus/ScanOptions.h"
 #include "layer7/ResultCode.h"
+#include "persist/ScanOptions.h"
 #include "persist/ScanOptionsSink.h"
 
 class AisgHdlc;

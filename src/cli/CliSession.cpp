@@ -4,7 +4,7 @@
 
 #include "ald/AldType.h"
 #include "bus/AldAlarmRead.h"
-#include "bus/ScanOptions.h"
+#include "persist/ScanOptions.h"
 #include "serial/AisgSerial.h"
 #include "serial/ECommError.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "bus/PollOptions.h"
-#include "bus/ScanOptions.h"
 #include "core/Relaxed.h"
+#include "persist/PollOptions.h"
+#include "persist/ScanOptions.h"
 
 class AdapterDetector;
 class ProfileStore;
