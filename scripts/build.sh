@@ -13,6 +13,10 @@ case "$flavour" in
   *) echo "unknown flavour $flavour" >&2; exit 2 ;;
 esac
 
+# A compiler cache, when the machine has one, makes rebuilds of other
+# checkouts of the same sources cheap; a fresh machine builds without it.
+command -v ccache >/dev/null && opts+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 werror=OFF
 [ -n "${CI:-}" ] && werror=ON
 cmake -S . -B "$dir" -G Ninja -DTILTDECK_WERROR="$werror" "${opts[@]}" >/dev/null
