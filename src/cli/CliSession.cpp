@@ -98,6 +98,20 @@ void CliSession::ShowAlarmedStates() {
   }
 }
 
+bool CliSession::StartCapture(const std::string& path, std::string& error) {
+  return link_.Capture().Start(path, &error, [this](const std::string& message) {
+    std::lock_guard<std::mutex> guard(captureLock_);
+    captureFailure_ = message;
+  });
+}
+
+std::optional<std::string> CliSession::TakeCaptureFailure() {
+  std::lock_guard<std::mutex> guard(captureLock_);
+  std::optional<std::string> message;
+  message.swap(captureFailure_);
+  return message;
+}
+
 uint8_t CliSession::FindAld(const std::string& name) const {
   bool number = !name.empty() && name.size() <= 3 && name.find_first_not_of("0123456789") == std::string::npos;
   for (uint8_t slot : Slots()) {
