@@ -484,7 +484,10 @@ local function request_data(tree, r, code, address, ctx)
   elseif code == 0x90 and r:left() == 47 then
     for _, label in ipairs({ { "Serial number", 17 }, { "Product number", 15 }, { "Hardware version", 15 } }) do
       local range = r:take(label[2], label[1])
-      tree:add(f.l7_string, range, (range:stringz())):prepend_text(label[1] .. ": ")
+      local text = range:string()
+      local nul = text:find("\0", 1, true)
+      if nul then text = text:sub(1, nul - 1) end
+      tree:add(f.l7_string, range, text):prepend_text(label[1] .. ": ")
     end
     parts[#parts + 1] = "identity"
   end
@@ -861,7 +864,12 @@ function aisg.dissector(tvb, pinfo, tree)
       local from, to = flags[i] + 1, flags[i + 1]
       if to > from then
         frames = frames + 1
-        local text, a = dissect_frame(tvb(from - 1, to - from + 2), root, pinfo, direction, frames)
+        -- Whatever a frame holds, the packet's other frames are still shown.
+        local ok, text, a = pcall(dissect_frame, tvb(from - 1, to - from + 2), root, pinfo, direction, frames)
+        if not ok then
+          root:add_proto_expert_info(e.malformed, "Malformed frame (the dissector stopped: " .. tostring(text) .. ")")
+          text, a = "malformed frame", nil
+        end
         texts[#texts + 1] = text
         address = address or a
       end
