@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (f.Octets.empty() || f.DayMs >= TraceFrameReader::kDayMs || f.Day < lastDay) __builtin_trap();
     lastDay = f.Day;
     // The last line is dated on or before the file's time; no line is a day past it.
-    if (reader.TimeUs(f, lastWriteUs) > lastWriteUs + 60000000ull + TraceFrameReader::kDayMs * 1000ull) __builtin_trap();
+    if (reader.TimeUs(f, lastWriteUs) > lastWriteUs + 60000000ull + TraceFrameReader::kDayMs * 1000ull)
+      __builtin_trap();
   }
   return 0;
 }
