@@ -136,7 +136,7 @@ void TraceFrameReader::Count(LineKind kind) {
 uint64_t TraceFrameReader::TimeUs(const Frame& frame, uint64_t lastWriteUs) const {
   // The last line was written at most a moment before the file's time; a
   // minute of slack keeps a line written just before midnight on its day.
-  constexpr uint64_t kSlackMs = 60 * 1000;
+  constexpr uint64_t kSlackMs = uint64_t{60} * 1000;
   uint64_t lastWriteMs = lastWriteUs / 1000 + kSlackMs;
   uint64_t lastDay = lastWriteMs >= lastDayMs_ ? (lastWriteMs - lastDayMs_) / kDayMs : 0;
   uint64_t daysBack = day_ - frame.Day;
