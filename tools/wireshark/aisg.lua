@@ -177,7 +177,7 @@ local f = {
   direction = ProtoField.uint8("aisg.direction", "Direction", base.DEC,
     { [DIR_UNKNOWN] = "Unknown", [DIR_FROM_PRIMARY] = "Primary to ALD", [DIR_TO_PRIMARY] = "ALD to primary" }),
   frames = ProtoField.uint8("aisg.frames", "Frames in this transfer", base.DEC),
-  address = ProtoField.uint8("aisg.address", "Address", base.DEC, { [0xFF] = "Broadcast", [0x00] = "No address" }),
+  address = ProtoField.uint8("aisg.address", "Address", base.DEC),
   control = ProtoField.uint8("aisg.control", "Control", base.HEX),
   ftype = ProtoField.string("aisg.ftype", "Frame type"),
   ns = ProtoField.uint8("aisg.ns", "N(S)", base.DEC),
@@ -599,7 +599,7 @@ local function dissect_layer7(tvb, offset, tree, pinfo, address, direction, ctx)
   l7:add(f.l7_proc, tvb(offset, 1))
   l7:add(f.l7_name, tvb(offset, 1), name):set_hidden()
   local data_length = tvb(offset + 1, 2):le_uint()
-  l7:add(f.l7_len, tvb(offset + 1, 2))
+  l7:add_le(f.l7_len, tvb(offset + 1, 2))
   local present = length - 3
   if data_length > present then
     l7:add_proto_expert_info(e.malformed, "The length says " .. data_length .. " octets, the frame holds " .. present)
@@ -697,7 +697,7 @@ local function dissect_xid(tvb, offset, tree, direction)
     if seen[7] then
       summary = "reset"
     elseif seen[3] then
-      summary = "device scan (pattern of " .. (type(seen[1]) == "userdata" and seen[1]:len() or 0) .. " octets)"
+      summary = "device scan (" .. (type(seen[1]) == "userdata" and seen[1]:len() or 0) .. "-octet pattern)"
     elseif seen[2] then
       summary = "assign address " .. uint_of(2) .. " to " .. text_of(1)
     elseif seen[20] then
@@ -791,7 +791,9 @@ local function dissect_frame(raw, tree, pinfo, direction, index)
   local content = #octets - 2
 
   local address = octets[1]
-  frame_tree:add(f.address, tvb(0, 1))
+  local address_item = frame_tree:add(f.address, tvb(0, 1))
+  if address == 0xFF then address_item:append_text(" (broadcast)") end
+  if address == 0 then address_item:append_text(" (none yet)") end
   local kind, control_text = dissect_control(tvb, frame_tree, direction)
 
   local fcs_good = fcs_run(octets, #octets) == 0xF0B8
