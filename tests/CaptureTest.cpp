@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "CliHarness.h"
 #include "Hex.h"
 #include "PcapngRead.h"
 #include "PtyPair.h"
@@ -213,6 +214,27 @@ TEST(CliCapture, ACaptureFileThatCannotBeWrittenStopsTheToolBeforeTheBus) {
   EXPECT_NE(err.str().find("cannot write the capture file '" + dir.File("missing/s.pcapng") + "'"), std::string::npos)
       << err.str();
   EXPECT_EQ(err.str().find("cannot open"), std::string::npos) << "the port was not tried";
+}
+
+// A disk that fills while the tool works: the commands run to their end with
+// their own status, and the failure is one line on standard error.
+TEST(CliCapture, AFileThatFailsWhileTheBusWorksIsReportedOnceAndTheCommandsGoOn) {
+  CliHarness bus{CliHarness::Site({CliHarness::SingleRet("KA0000801234567", true)})};
+  std::string path = bus.dir.File("s.pcapng");
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto previous = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  CliHarness::Run run = bus.Cli({"--capture", path, "tilt", "1", "--set", "3"});
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out, "ALD 1 tilt 3.0\n");
+  EXPECT_EQ(run.Err,
+            "tiltdeck-cli: Capture file '" + path + "' could not be written (File too large); the capture stopped\n");
+  EXPECT_EQ(bus.Device("KA0000801234567")["subunits"][0]["tilt"], 30);
 }
 
 }  // namespace

@@ -32,6 +32,8 @@ CliSession::CliSession(const std::string& tracePath, Clock& clock)
 }
 
 CliSession::~CliSession() {
+  // The failure report of the capture refers to this session's members.
+  link_.Capture().Stop();
   try {
     link_.Close();
   } catch (const ECommError&) {
