@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-serialport-dev libgl-dev
   nlohmann-json3-dev
+  tshark
 )
 
 missing=()
@@ -20,5 +21,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   echo "Installing: ${missing[*]}"
   $SUDO apt-get update -qq
+  # tshark asks whether users other than root may capture; nothing here
+  # captures from interfaces, so no.
+  echo "wireshark-common wireshark-common/install-setuid boolean false" | $SUDO debconf-set-selections
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -10,6 +10,7 @@
 #include "bus/RetPage.h"
 #include "bus/TmaPage.h"
 #include "cli/CliSession.h"
+#include "cli/CliTrace2Pcap.h"
 #include "core/Format.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
@@ -27,9 +28,9 @@ struct Syntax {
   size_t MaxArgs;
 };
 constexpr Syntax kCommands[] = {
-    {"scan", 0, 0},         {"info", 1, 1},   {"alarms", 1, 1},   {"tilt", 1, 1},     {"calibrate", 1, 1},
-    {"tma", 2, 2},          {"field", 3, 99}, {"download", 3, 3}, {"selftest", 1, 1}, {"reset", 1, 1},
-    {"clear-alarms", 1, 1}, {"report", 1, 1}, {"run", 1, 1},
+    {"scan", 0, 0},         {"info", 1, 1},   {"alarms", 1, 1},   {"tilt", 1, 1},       {"calibrate", 1, 1},
+    {"tma", 2, 2},          {"field", 3, 99}, {"download", 3, 3}, {"selftest", 1, 1},   {"reset", 1, 1},
+    {"clear-alarms", 1, 1}, {"report", 1, 1}, {"run", 1, 1},      {"trace2pcap", 2, 2},
 };
 
 const Syntax* SyntaxOf(const std::string& name) {
@@ -114,6 +115,7 @@ CliOutcome CliCommands::Dispatch(const CliCommand& c) {
   if (n == "download") return Download(c);
   if (n == "selftest" || n == "reset" || n == "clear-alarms") return Procedure(c);
   if (n == "report") return Report(c);
+  if (n == "trace2pcap") return ConvertTraceToCapture(c.Args[0], c.Args[1]);
   CliOutcome o;
   o.Fail(CliExit::kUsage, "Usage", n == "run" ? "a script cannot run another script" : "unknown command '" + n + "'");
   return o;

@@ -41,6 +41,10 @@ const std::map<std::string, std::string>& Texts() {
        "run SCRIPT [--keep-going]\n  One command per line of SCRIPT in this session (one scan); blank lines and\n"
        "  lines starting with # are skipped, double quotes keep blanks in a value.\n"
        "  Stops at the first failure unless --keep-going.\n"},
+      {"trace2pcap",
+       "trace2pcap TRACE OUT.pcapng\n  Converts the TX and RX lines of a trace file written by Tiltdeck into a\n"
+       "  capture for Wireshark; needs no --port. Lines that cannot be read are\n"
+       "  counted and left out.\n"},
   };
   return texts;
 }
@@ -51,12 +55,15 @@ namespace CliHelp {
 
 std::string General() {
   std::string text =
-      "usage: tiltdeck-cli --port PATH [--baud N] [--trace FILE] [--json] [--quiet] COMMAND [ARGS]\n"
+      "usage: tiltdeck-cli --port PATH [--baud N] [--trace FILE] [--capture FILE.pcapng]\n"
+      "                    [--json] [--quiet] COMMAND [ARGS]\n"
       "Resets the AISG bus, scans it (every ALD found is addressed and connected), then\n"
       "runs COMMAND. ALD is a slot number from the scan or a unique id.\n\n"
       "  --port PATH   serial port of the RS-485 adapter (or an aldsim link)\n"
       "  --baud N      baud rate (default 9600)\n"
       "  --trace FILE  write the trace log to FILE\n"
+      "  --capture FILE.pcapng\n"
+      "                write every frame on the bus to FILE.pcapng, for Wireshark\n"
       "  --json        one JSON document per command on standard output\n"
       "  --quiet       no notes, no progress bar, no confirmation lines\n\n"
       "Commands (tiltdeck-cli COMMAND --help for each):\n";

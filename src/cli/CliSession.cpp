@@ -32,6 +32,8 @@ CliSession::CliSession(const std::string& tracePath, Clock& clock)
 }
 
 CliSession::~CliSession() {
+  // The failure report of the capture refers to this session's members.
+  link_.Capture().Stop();
   try {
     link_.Close();
   } catch (const ECommError&) {
@@ -96,6 +98,20 @@ void CliSession::ShowAlarmedStates() {
     }
     ald.State = raised ? kStateAlarmed : kStateConnected;
   }
+}
+
+bool CliSession::StartCapture(const std::string& path, std::string& error) {
+  return link_.Capture().Start(path, &error, [this](const std::string& message) {
+    std::lock_guard<std::mutex> guard(captureLock_);
+    captureFailure_ = message;
+  });
+}
+
+std::optional<std::string> CliSession::TakeCaptureFailure() {
+  std::lock_guard<std::mutex> guard(captureLock_);
+  std::optional<std::string> message;
+  message.swap(captureFailure_);
+  return message;
 }
 
 uint8_t CliSession::FindAld(const std::string& name) const {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "ald/AldTable.h"
@@ -25,6 +27,12 @@ class CliSession {
   CliSession& operator=(const CliSession&) = delete;
 
   bool TraceOpen() const { return log_.IsLogging(); }
+  // Captures every frame of the session into path; false with the reason
+  // when the file cannot be created.
+  bool StartCapture(const std::string& path, std::string& error);
+  // The message of a capture file that failed while the bus worked; the
+  // bus work went on without it.
+  std::optional<std::string> TakeCaptureFailure();
 
   enum class OpenStatus { kOpen, kCannotOpen, kBadBaud };
   OpenStatus Open(const std::string& port, uint32_t baud, std::string& error);
@@ -55,4 +63,6 @@ class CliSession {
   AisgLayer7 layer7_;
   CliUi ui_;
   BusStation station_;
+  std::mutex captureLock_;
+  std::optional<std::string> captureFailure_;
 };

@@ -9,6 +9,7 @@
 #include "cli/CliHelp.h"
 #include "cli/CliOutcome.h"
 #include "cli/CliSession.h"
+#include "cli/CliTrace2Pcap.h"
 #include "core/Clock.h"
 #include "serial/AisgSerial.h"
 #include "serial/ECommError.h"
@@ -21,6 +22,7 @@ struct GlobalOptions {
   std::string Port;
   uint32_t Baud = AisgSerial::kDefaultBaudRate;
   std::string Trace;
+  std::string Capture;
   bool Json = false;
   bool Quiet = false;
   std::vector<std::string> CommandTokens;
@@ -48,7 +50,7 @@ bool ParseBaud(const std::string& text, uint32_t& baud) {
 bool ParseGlobal(const std::vector<std::string>& args, GlobalOptions& g, std::string& error) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    bool valued = a == "--port" || a == "--baud" || a == "--trace";
+    bool valued = a == "--port" || a == "--baud" || a == "--trace" || a == "--capture";
     if (valued && i + 1 >= args.size()) {
       error = a + " needs a value";
       return false;
@@ -62,6 +64,8 @@ bool ParseGlobal(const std::vector<std::string>& args, GlobalOptions& g, std::st
       }
     } else if (a == "--trace") {
       g.Trace = args[++i];
+    } else if (a == "--capture") {
+      g.Capture = args[++i];
     } else if (a == "--json") {
       g.Json = true;
     } else if (a == "--quiet") {
@@ -144,10 +148,8 @@ int RunScript(CliCommands& commands, const std::vector<ScriptLine>& lines, bool 
   return status;
 }
 
-int RunSession(const GlobalOptions& g, const CliCommand& command, const std::vector<ScriptLine>& script,
-               std::ostream& out, std::ostream& err, const CliEnvironment& env) {
-  CliSession session(g.Trace, env.Time ? *env.Time : Clock::System());
-  if (!g.Trace.empty() && !session.TraceOpen()) return Usage(err, "cannot write the trace file '" + g.Trace + "'");
+int RunOnBus(CliSession& session, const GlobalOptions& g, const CliCommand& command,
+             const std::vector<ScriptLine>& script, std::ostream& out, std::ostream& err, const CliEnvironment& env) {
   std::string error;
   CliSession::OpenStatus open = session.Open(g.Port, g.Baud, error);
   if (open == CliSession::OpenStatus::kBadBaud) return Usage(err, error);
@@ -167,6 +169,21 @@ int RunSession(const GlobalOptions& g, const CliCommand& command, const std::vec
   return o.Exit;
 }
 
+int RunSession(const GlobalOptions& g, const CliCommand& command, const std::vector<ScriptLine>& script,
+               std::ostream& out, std::ostream& err, const CliEnvironment& env) {
+  CliSession session(g.Trace, env.Time ? *env.Time : Clock::System());
+  if (!g.Trace.empty() && !session.TraceOpen()) return Usage(err, "cannot write the trace file '" + g.Trace + "'");
+  std::string error;
+  if (!g.Capture.empty() && !session.StartCapture(g.Capture, error)) {
+    return Usage(err, "cannot write the capture file '" + g.Capture + "': " + error);
+  }
+  int status = RunOnBus(session, g, command, script, out, err, env);
+  // A capture that failed on the way did not stop the commands, and does
+  // not change their status.
+  if (auto failure = session.TakeCaptureFailure()) err << kProgram << ": " << *failure << "\n";
+  return status;
+}
+
 int RunChecked(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                const CliEnvironment& environment) {
   GlobalOptions g;
@@ -184,6 +201,11 @@ int RunChecked(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!CliCommands::CheckSyntax(command, error)) return Usage(err, error);
   std::vector<ScriptLine> script;
   if (command.Name == "run" && !ReadScript(command.Args[0], script, error)) return Usage(err, error);
+  if (command.Name == "trace2pcap") {
+    CliOutcome o = ConvertTraceToCapture(command.Args[0], command.Args[1]);
+    Print(o, command.Name, g, out, err);
+    return o.Exit;
+  }
   if (g.Port.empty()) return Usage(err, "--port PATH is required");
   return RunSession(g, command, script, out, err, environment);
 }

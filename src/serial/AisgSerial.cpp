@@ -108,7 +108,8 @@ milliseconds TotalTimeout(uint32_t octets, uint32_t perOctetMs, uint32_t constan
 
 std::atomic<int32_t> AisgSerial::portOpen_{0};
 
-AisgSerial::AisgSerial(TraceLog& log, const AldTable& table) : log_(log), table_(table) {}
+AisgSerial::AisgSerial(TraceLog& log, const AldTable& table)
+    : log_(log), table_(table), capture_({"Tiltdeck", "", "aisg", "AISG bus as the primary station sees it"}, &log) {}
 
 AisgSerial::~AisgSerial() {
   if (fd_ < 0 && !closeFailed_) return;
@@ -273,7 +274,10 @@ uint32_t AisgSerial::Write(const uint8_t* data, uint32_t length) {
   if (!IsOpen() || length == 0 || data == nullptr) return 0;
   log_.Write(kTraceInfo, TraceClass::kComm, AldNumberOf(data, length), "TX[%.2d] %s", static_cast<int>(length),
              TraceLog::HexDump(data, length).c_str());
-  return WriteAll(data, length);
+  uint64_t startUs = BusCapture::NowUs();
+  uint32_t sent = WriteAll(data, length);
+  capture_.Record(CaptureDirection::kFromPrimary, startUs, data, sent);
+  return sent;
 }
 
 uint32_t AisgSerial::WriteAll(const uint8_t* data, uint32_t length) {
@@ -297,7 +301,9 @@ uint32_t AisgSerial::WriteAll(const uint8_t* data, uint32_t length) {
 uint32_t AisgSerial::Read(uint8_t* buffer, uint32_t capacity) {
   if (!IsOpen()) return 0;
   if (buffer == nullptr) capacity = 0;
-  uint32_t got = ReadTimed(buffer, capacity);
+  uint64_t firstOctetUs = 0;
+  uint32_t got = ReadTimed(buffer, capacity, &firstOctetUs);
+  capture_.Record(CaptureDirection::kToPrimary, firstOctetUs, buffer, got);
   log_.Write(kTraceInfo, TraceClass::kComm, AldNumberOf(buffer, capacity), "RX[%.2d] %s", static_cast<int>(got),
              TraceLog::HexDump(buffer, got).c_str());
   return got;
@@ -306,7 +312,7 @@ uint32_t AisgSerial::Read(uint8_t* buffer, uint32_t capacity) {
 // The end of an answer is found by silence alone: the read ends when the
 // buffer is full, when the line stays quiet for the interval after an octet,
 // or when the total time for the capacity has passed.
-uint32_t AisgSerial::ReadTimed(uint8_t* buffer, uint32_t capacity) {
+uint32_t AisgSerial::ReadTimed(uint8_t* buffer, uint32_t capacity, uint64_t* firstOctetUs) {
   if (capacity == 0) return 0;
   if (fd_ < 0) Fail(ECommError::kRead, EBADF);
   const auto total = Clock::now() + TotalTimeout(capacity, kReadTotalPerOctetMs, kReadTotalConstantMs);
@@ -318,6 +324,7 @@ uint32_t AisgSerial::ReadTimed(uint8_t* buffer, uint32_t capacity) {
     if (wait == WaitResult::kFailed) Fail(ECommError::kRead, errno);
     ssize_t n = ::read(fd_, buffer + got, capacity - got);
     if (n > 0) {
+      if (got == 0) *firstOctetUs = BusCapture::NowUs();
       got += static_cast<uint32_t>(n);
       deadline = std::min(total, Clock::now() + milliseconds(kReadIntervalMs));
       continue;

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "capture/BusCapture.h"
+
 class AldTable;
 class TraceLog;
 
@@ -61,6 +63,10 @@ class AisgSerial {
   virtual uint32_t Write(const uint8_t* data, uint32_t length);
   virtual uint32_t Read(uint8_t* buffer, uint32_t capacity);
 
+  // The capture of every octet this port moves; the user starts and stops
+  // it at any time, from any thread.
+  BusCapture& Capture() { return capture_; }
+
   static bool IsOpen() { return portOpen_.load() != 0; }
   static std::string LastError();
   static void ClearLastError();
@@ -78,7 +84,8 @@ class AisgSerial {
   void CloseDevice();
   void FinishClose();
   uint32_t WriteAll(const uint8_t* data, uint32_t length);
-  uint32_t ReadTimed(uint8_t* buffer, uint32_t capacity);
+  // *firstOctetUs: the wall-clock time the first octet arrived.
+  uint32_t ReadTimed(uint8_t* buffer, uint32_t capacity, uint64_t* firstOctetUs);
   uint8_t AldNumberOf(const uint8_t* bytes, uint32_t length) const;
   [[noreturn]] void Fail(int32_t code, int systemError);
 
@@ -92,4 +99,5 @@ class AisgSerial {
   // Linux releases a descriptor even when close() reports an error, so a
   // failed close leaves nothing to release; the next Close only finishes.
   bool closeFailed_ = false;
+  BusCapture capture_;
 };

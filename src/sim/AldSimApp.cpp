@@ -53,6 +53,8 @@ bool ApplyOption(AldSimApp::Options& options, const std::string& name, const std
     options.Faults = value;
   else if (name == "--log")
     options.LogPath = value;
+  else if (name == "--capture")
+    options.CapturePath = value;
   else if (name == "--write-site")
     options.WriteSitePath = value;
   else if (name == "--baud" && ParseNumber(value, number) && number > 0)
@@ -68,15 +70,25 @@ bool ApplyOption(AldSimApp::Options& options, const std::string& name, const std
   return true;
 }
 
+// A file that fails while serving is reported once; the devices go on.
+bool StartCapture(BusCapture& capture, const std::string& path, std::string* error) {
+  std::string why;
+  bool started =
+      capture.Start(path, &why, [](const std::string& message) { std::cerr << "aldsim: " << message << "\n"; });
+  if (!started) *error = "cannot write the capture file '" + path + "': " + why;
+  return started;
+}
+
 }  // namespace
 
 std::string AldSimApp::Usage() {
   return "usage: aldsim [--link PATH] [--site FILE.json] [--baud 9600] [--turnaround MS]\n"
          "              [--collisions concat|garble] [--faults LIST] [--log FILE]\n"
-         "              [--write-site FILE.json]\n"
+         "              [--capture FILE.pcapng] [--write-site FILE.json]\n"
          "Serves simulated AISG devices on a pseudo-terminal; PATH (default /tmp/tiltdeck-sim)\n"
          "links to its slave. Prints READY <slave path> when serving. SIGUSR1 prints the\n"
-         "state of every device on stderr; SIGINT or SIGTERM ends.\n"
+         "state of every device on stderr; SIGINT or SIGTERM ends. --capture writes every\n"
+         "frame the devices hear and answer to a pcapng file for Wireshark.\n"
          "Faults: comma-separated drop=SHARE fcs=SHARE late=SHARE late-ms=MS seed=N\n"
          "        off=DEV@T1[-T2] stuck=DEV dlfail=DEV:start|end|N alarm=DEV[/SUB]:CODE@T\n";
 }
@@ -135,6 +147,10 @@ int AldSimApp::Serve(const Options& options) {
   }
   for (const auto& name : bus.SetFaults(*faults)) std::cerr << "aldsim: no device " << name << " on the bus\n";
   PtyServer server(bus, {settings.Baud, settings.TurnaroundMs, options.LogPath});
+  if (!options.CapturePath.empty() && !StartCapture(server.Capture(), options.CapturePath, &error)) {
+    std::cerr << "aldsim: " << error << "\n";
+    return 1;
+  }
   if (!InstallSignals() || !server.Open(options.LinkPath, &error) || !server.Start(&error)) {
     std::cerr << "aldsim: " << (error.empty() ? "cannot install signal handlers" : error) << "\n";
     return 1;

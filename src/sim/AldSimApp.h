@@ -20,6 +20,7 @@ class AldSimApp {
     std::optional<VirtualBus::Collisions> Collisions;
     std::string Faults;
     std::string LogPath;
+    std::string CapturePath;
     std::string WriteSitePath;  // write the site there and exit
     bool Help = false;
   };

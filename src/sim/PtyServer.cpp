@@ -36,7 +36,8 @@ PtyServer::PtyServer(VirtualBus& bus, Options options)
     : bus_(bus),
       options_(std::move(options)),
       octetTime_(std::chrono::duration_cast<Clock::duration>(
-          std::chrono::microseconds(std::max<uint32_t>(1, 10000000 / std::max<uint32_t>(1, options_.Baud))))) {}
+          std::chrono::microseconds(std::max<uint32_t>(1, 10000000 / std::max<uint32_t>(1, options_.Baud))))),
+      capture_({"aldsim", "", "aisg", "AISG bus as the simulated ALDs see it"}) {}
 
 PtyServer::~PtyServer() {
   Stop();
@@ -149,7 +150,11 @@ void PtyServer::ReadInput() {
   ssize_t n = read(master_, buffer, sizeof buffer);
   if (n <= 0) return;
   Clock::time_point heardAt = Clock::now();
-  for (const auto& frame : reader_.Feed(buffer, static_cast<size_t>(n))) Answer(frame, heardAt);
+  uint64_t heardUs = BusCapture::NowUs();
+  for (const auto& frame : reader_.Feed(buffer, static_cast<size_t>(n))) {
+    capture_.Record(CaptureDirection::kFromPrimary, heardUs, frame.data(), frame.size());
+    Answer(frame, heardAt);
+  }
 }
 
 void PtyServer::Answer(const std::vector<uint8_t>& frame, Clock::time_point heardAt) {
@@ -191,6 +196,11 @@ void PtyServer::WriteDue(Clock::time_point now) {
     // An octet reaches the primary once its last bit is on the line.
     size_t due = std::min(chunk.Octets.size(), static_cast<size_t>((now - chunk.Start) / octetTime_));
     if (due > chunk.Sent) {
+      // An answer is captured whole as its first octet goes on the line.
+      if (!chunk.Captured) {
+        capture_.Record(CaptureDirection::kToPrimary, BusCapture::NowUs(), chunk.Octets.data(), chunk.Octets.size());
+        chunk.Captured = true;
+      }
       ssize_t n = write(master_, chunk.Octets.data() + chunk.Sent, due - chunk.Sent);
       if (n < 0 && errno != EAGAIN && errno != EINTR) n = static_cast<ssize_t>(chunk.Octets.size() - chunk.Sent);
       if (n > 0) chunk.Sent += static_cast<size_t>(n);

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/BusCapture.h"
 #include "sim/SimFrameReader.h"
 #include "sim/VirtualBus.h"
 
@@ -43,6 +44,9 @@ class PtyServer {
   // Serves on a thread of its own until Stop or destruction.
   bool Start(std::string* error);
   void Stop();
+  // The capture of the bus as the devices see it: every frame they heard
+  // and every answer as it went on the line.
+  BusCapture& Capture() { return capture_; }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -50,6 +54,7 @@ class PtyServer {
     Clock::time_point Start;
     std::vector<uint8_t> Octets;
     size_t Sent = 0;
+    bool Captured = false;
   };
 
   void Run();
@@ -76,4 +81,5 @@ class PtyServer {
   std::deque<Chunk> outgoing_;
   std::ofstream log_;
   Clock::time_point started_;
+  BusCapture capture_;
 };
