@@ -9,7 +9,7 @@
 namespace {
 
 std::string SiteFile(const std::string& name) {
-  return (std::filesystem::path(__FILE__).parent_path().parent_path() / "sim" / "sites" / name).string();
+  return (std::filesystem::path(TILTDECK_SOURCE_DIR) / "sim" / "sites" / name).string();
 }
 
 struct Loaded {
