@@ -294,20 +294,61 @@ TEST_F(LinkTest, PollAnswerKinds) {
 }
 
 TEST_F(LinkTest, SuppressedPollClassSilencesOnlyTheExchange) {
-  std::vector<bool> loggingDuringWrite;
-  link.onWrite = [&](const std::vector<uint8_t>&) { loggingDuringWrite.push_back(log.IsLogging()); };
+  link.traceOctets = true;
   uint8_t payload[AisgHdlc::kAnswerBuffer];
   link.AnswerFrame(Hex("02 35"));
   link.Poll(2, payload);
+  EXPECT_EQ(Count(Trace(), "COMM 002 "), 2u) << "the TX and RX lines of an ordinary poll";
   log.SetClassSuppressed("POLL", true);
+  link.AnswerRaw(Hex("7E 02 35 00 00 7E"));  // garbled: the decoder's warning is the exchange's too
+  link.Poll(2, payload);
   link.AnswerFrame(Hex("02 35"));
   link.Poll(2, payload);
+  std::string quiet = Trace();
+  EXPECT_EQ(Count(quiet, "COMM"), 0u) << quiet;
+  EXPECT_EQ(Count(quiet, "Invalid hdlc frame received"), 0u) << quiet;
+  EXPECT_EQ(Count(quiet, "HDLC 002 HDLC RNR frame received"), 1u) << quiet;
   EXPECT_TRUE(log.IsLogging());
+  // The user's stop of the log outlasts the poll.
   log.SetLogging(false);
   link.Poll(2, payload);
   EXPECT_FALSE(log.IsLogging());
-  EXPECT_EQ(loggingDuringWrite, (std::vector<bool>{true, false, false}));
-  EXPECT_EQ(Count(Trace(), "HDLC RNR frame received"), 2u);
+}
+
+// A port failure inside a quiet poll: its own line is written, and so is
+// everything after it.
+TEST_F(LinkTest, QuietPollThatFailsLeavesTheTraceOn) {
+  class FailingRead : public ScriptedHdlc {
+   public:
+    FailingRead(TraceLog& l, AldTable& t) : ScriptedHdlc(l, t), log(l) {}
+    uint32_t Read(uint8_t*, uint32_t) override { throw ECommError(ECommError::kRead, log, 5); }
+    TraceLog& log;
+  } failing(log, table);
+  log.SetClassSuppressed("POLL", true);
+  uint8_t payload[AisgHdlc::kAnswerBuffer];
+  EXPECT_THROW(failing.Poll(2, payload), ECommError);
+  EXPECT_TRUE(log.IsLogging());
+  log.Write(kTraceInfo, "MAIN", 0, "after the failure");
+  std::string trace = Trace();
+  EXPECT_NE(trace.find("COMM ... Exception raised. Check the connection!"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("MAIN ... after the failure"), std::string::npos) << trace;
+}
+
+// The worker thread's lines written while the user-interface thread runs a
+// quiet poll all reach the trace.
+TEST_F(LinkTest, QuietPollKeepsTheOtherThreadsLines) {
+  link.traceOctets = true;
+  log.SetClassSuppressed("POLL", true);
+  link.onWrite = [&](const std::vector<uint8_t>&) {
+    std::thread worker([&] { log.Write(kTraceInfo, "MAIN", 0, "Found: KA0000000042"); });
+    worker.join();
+  };
+  uint8_t payload[AisgHdlc::kAnswerBuffer];
+  link.AnswerFrame(Hex("02 11"));
+  EXPECT_EQ(link.Poll(2, payload), kSuccess);
+  std::string trace = Trace();
+  EXPECT_NE(trace.find("MAIN ... Found: KA0000000042"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("COMM"), std::string::npos) << trace;
 }
 
 TEST_F(LinkTest, LateAnswerIsReadByTheNextExchange) {

@@ -70,17 +70,14 @@ ResultCode AisgHdlc::Poll(uint8_t address, uint8_t* payload) {
   return AnswerKind(address, frame, length, payload, true);
 }
 
-// With the POLL class suppressed, the poll's own port lines stay out of the
-// trace; logging is back as it was before anything else is written.
+// With the POLL class suppressed, the poll's own port lines and decoder
+// warnings stay out of the trace. Only this thread's lines of this one
+// exchange are kept quiet: the other thread traces on, and a port failure
+// still reports itself and leaves the trace as it was.
 ResultCode AisgHdlc::ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length) {
   if (!log_.IsClassSuppressed(TraceClass::kPoll)) return ExchangeFrame(request, answer, length);
-  std::lock_guard<std::mutex> lock(busMutex_);
-  bool wasLogging = log_.IsLogging();
-  log_.SetLogging(false);
-  *length = static_cast<uint16_t>(request.size());
-  ResultCode result = ExchangeLocked(request.data(), answer, length);
-  log_.SetLogging(wasLogging);
-  return result;
+  TraceLog::QuietLines quiet(log_);
+  return ExchangeFrame(request, answer, length);
 }
 
 void AisgHdlc::CountMissedPoll(uint8_t address) {
