@@ -1,4 +1,5 @@
 #include "Layer7Fixture.h"
+#include "serial/ECommError.h"
 
 namespace {
 
@@ -60,6 +61,29 @@ TEST_F(EngineTest, DisconnectionDuringTheWaitGivesFail) {
   EXPECT_EQ(link.written.size(), 2u);
   EXPECT_EQ(table.Record(kAld).Busy, 0);
   EXPECT_TRUE(Has(Trace(), "Response: 'Single Ret Set Tilt', Result: 'Fail'"));
+}
+
+// The adapter is pulled out while the engine waits for a late answer: the
+// failure reaches the caller and the ALD is not left busy, so the alarm
+// poll still visits it.
+TEST_F(EngineTest, PortFailureDuringTheWaitLeavesTheAldNotBusy) {
+  class PulledOut : public ScriptedHdlc {
+   public:
+    PulledOut(TraceLog& l, AldTable& t) : ScriptedHdlc(l, t), log(l) {}
+    uint32_t Read(uint8_t* buffer, uint32_t capacity) override {
+      if (written.size() > 2) throw ECommError(ECommError::kRead, log, 5);
+      return ScriptedHdlc::Read(buffer, capacity);
+    }
+    TraceLog& log;
+  } pulled(log, table);
+  AisgLayer7 engine(pulled, table, log, clock);
+  pulled.AnswerFrame({kAld, 0x11});
+  pulled.AnswerFrame({kAld, 0x11});
+  std::vector<int> busyAtWrite;
+  pulled.onWrite = [&](const std::vector<uint8_t>&) { busyAtWrite.push_back(table.Record(kAld).Busy); };
+  EXPECT_THROW(engine.RetCalibrate(kAld), ECommError);
+  EXPECT_EQ(busyAtWrite, (std::vector<int>{0, 1, 1}));
+  EXPECT_EQ(table.Record(kAld).Busy, 0);
 }
 
 TEST_F(EngineTest, MismatchedResponseCode) {
