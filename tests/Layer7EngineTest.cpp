@@ -86,6 +86,35 @@ TEST_F(EngineTest, PortFailureDuringTheWaitLeavesTheAldNotBusy) {
   EXPECT_EQ(table.Record(kAld).Busy, 0);
 }
 
+// An emulator that answered every frame from address 0 had its reset
+// reported as done.
+TEST_F(EngineTest, ResponseFromAnotherAddressIsNoResponse) {
+  for (int i = 0; i < 3; ++i) link.AnswerFrame(Hex("00 10 03 01 00 00"));
+  EXPECT_EQ(l7.SoftwareReset(kAld), kProtocolError);
+  EXPECT_TRUE(Has(Trace(), "Response: 'Reset', Result: 'Protocol Error'"));
+}
+
+// The response to a request was lost: the link fetches it again by a poll,
+// and the procedure succeeds without waiting.
+TEST_F(EngineTest, LostResponseIsFetchedAgain) {
+  link.AnswerNothing();
+  link.AnswerFrame({kAld, 0x30, 0x03, 0x01, 0x00, 0x00});  // N(R) 1: the request arrived
+  EXPECT_EQ(l7.SoftwareReset(kAld), kSuccess);
+  EXPECT_EQ(link.written.size(), 2u);
+  EXPECT_EQ(clock.Sleeps(), 0u);
+}
+
+// A recovery poll brings a queued message of another procedure although the
+// request arrived: the engine waits for its response as for any late one.
+TEST_F(EngineTest, QueuedMessageFromTheRecoveryPollIsNotTheResponse) {
+  link.AnswerNothing();
+  link.AnswerFrame({kAld, 0x30, 0x07, 0x02, 0x00, 0x01, 0x02});  // N(R) 1: an alarm indication
+  link.AnswerFrame({kAld, 0x52, 0x31, 0x01, 0x00, 0x00});        // the calibration's response
+  EXPECT_EQ(l7.RetCalibrate(kAld), kSuccess);
+  EXPECT_EQ(link.written.size(), 3u);
+  EXPECT_EQ(table.Record(kAld).Busy, 0);
+}
+
 TEST_F(EngineTest, MismatchedResponseCode) {
   AnswerI("05 01 00 00");
   L7Message response;

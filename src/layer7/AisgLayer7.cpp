@@ -54,6 +54,13 @@ ResultCode AisgLayer7::RunProcedure(uint8_t address, const L7Message& request, L
   }
   response = L7Message();
   ResultCode result = link_.SendIFrame(address, request.Bytes, response.Bytes);
+  // An I-frame fetched by the link's recovery poll is the response when it
+  // carries the procedure; otherwise the device took the request and still
+  // owes the response.
+  if (result == kLayer7Notification) {
+    if (response.Code() == code) return kSuccess;
+    result = kProcedureNotCompleted;
+  }
   if (result == kProcedureNotCompleted) return AwaitResponse(address, request, response);
   if (result == kSuccess && response.Code() != code) {
     log_.Write(kTraceError, classTag_, address, "L7 procedure mismatch response code!");
