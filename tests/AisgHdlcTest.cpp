@@ -257,6 +257,19 @@ TEST_F(IFrameRecoveryTest, RejectIsFollowedBySendingTheFrameItAsksFor) {
   EXPECT_EQ(table.Record(3).SendSeq, 2);
 }
 
+// Garbled answers show the ALD is there: it is polled on, up to a limit.
+TEST_F(IFrameRecoveryTest, GarbledAnswersKeepThePollingGoing) {
+  const std::vector<uint8_t> garbled = Hex("7E 03 76 05 02 00 00 41 00 00 7E");
+  for (int i = 0; i < 5; ++i) link.AnswerRaw(garbled);
+  link.AnswerFrame(Hex("03 76 05 02 00 00 41"));
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kLayer7Notification);
+  EXPECT_EQ(link.written.size(), 1u + 1u + 5u);
+  for (int i = 0; i < 20; ++i) link.AnswerRaw(garbled);
+  size_t before = link.written.size();
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kProtocolError);
+  EXPECT_EQ(link.written.size() - before, 1u + AisgHdlc::kIFrameRecoveryPolls);
+}
+
 TEST_F(IFrameRecoveryTest, RetriesAreBounded) {
   EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kTimeout);
   EXPECT_EQ(link.written.size(), 2u + AisgHdlc::kIFrameRetries);

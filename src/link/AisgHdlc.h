@@ -26,10 +26,12 @@ class AisgHdlc : public AisgSerial {
   static constexpr uint16_t kAnswerBuffer = HdlcCodec::kMaxDecoded;
   // Longest layer-7 message an I-frame carries (3 header octets + 76 data).
   static constexpr uint16_t kMaxMessage = 79;
-  // When an I-frame's answer is lost, garbled or late, the ALD is polled at
-  // most this many times for it, and the I-frame is sent again at most this
-  // many times when the ALD did not receive it.
+  // When an I-frame's answer is lost, garbled or late, the ALD is polled for
+  // it until this many polls went unanswered, or at most kIFrameRecoveryPolls
+  // times while it answers garbled; the I-frame is sent again at most
+  // kIFrameRetries times when the ALD did not receive it.
   static constexpr int kIFrameRetries = 2;
+  static constexpr int kIFrameRecoveryPolls = 6;
 
   // Creating the link searches for the RS-485 adapter once, when a search
   // is given, so that the settings can take over the port it found.

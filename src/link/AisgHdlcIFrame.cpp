@@ -81,17 +81,20 @@ AisgHdlc::IFrameStep AisgHdlc::JudgeIFrameAnswer(uint8_t address, uint8_t ns, co
 
 // The answer was lost, garbled, late or came from elsewhere: a poll asks the
 // ALD where it stands. It sends an answer it has not had acknowledged again,
-// and its N(R) says whether it received the I-frame at all. When no poll is
-// answered either, the exchange's own failure stands.
-AisgHdlc::IFrameStep AisgHdlc::PollForIFrameAnswer(uint8_t address, uint8_t ns, ResultCode failure,
-                                                   uint8_t* answer) {
+// and its N(R) says whether it received the I-frame at all. A garbled answer
+// shows that the ALD is there, so only silence ends the polling early. When
+// no poll is answered either, the exchange's own failure stands.
+AisgHdlc::IFrameStep AisgHdlc::PollForIFrameAnswer(uint8_t address, uint8_t ns, ResultCode failure, uint8_t* answer) {
   log_.Write(kTraceWarning, classTag_, address, "No answer to the I-frame (%s), polling for it",
              Vocabulary::ResultName(failure).c_str());
-  for (int polls = 0; polls < kIFrameRetries; ++polls) {
+  int silent = 0;
+  for (int polls = 0; polls < kIFrameRecoveryPolls && silent < kIFrameRetries; ++polls) {
     uint8_t frame[kAnswerBuffer];
     uint16_t length = 0;
     uint8_t poll = HdlcControl::Rr(alds_.Record(address).RecvSeq);
-    if (ExchangeWith(address, {address, poll}, frame, &length) != kSuccess) continue;
+    ResultCode r = ExchangeWith(address, {address, poll}, frame, &length);
+    if (r == kTimeout) ++silent;
+    if (r != kSuccess) continue;
     IFrameStep step = JudgeRecoveryAnswer(address, ns, frame, length, answer);
     if (step.Resend) step.Result = failure;
     return step;
@@ -103,8 +106,8 @@ AisgHdlc::IFrameStep AisgHdlc::PollForIFrameAnswer(uint8_t address, uint8_t ns, 
 // the ALD had queued rather than the answer: the caller tells them apart by
 // the procedure, as it does with polls (Layer7 Notification). One that does
 // not acknowledge ours was sent before ours arrived.
-AisgHdlc::IFrameStep AisgHdlc::JudgeRecoveryAnswer(uint8_t address, uint8_t ns, const uint8_t* frame,
-                                                   uint16_t length, uint8_t* answer) {
+AisgHdlc::IFrameStep AisgHdlc::JudgeRecoveryAnswer(uint8_t address, uint8_t ns, const uint8_t* frame, uint16_t length,
+                                                   uint8_t* answer) {
   uint8_t control = length >= 2 ? frame[1] : 0xFF;
   bool received = Nr(control) == Next(ns);
   FrameKind kind = ClassifyControl(control);
@@ -116,7 +119,8 @@ AisgHdlc::IFrameStep AisgHdlc::JudgeRecoveryAnswer(uint8_t address, uint8_t ns, 
     }
     if (HdlcControl::Ns(control) == ald.RecvSeq) {
       ald.RecvSeq = Next(ald.RecvSeq);
-      log_.Write(kTraceWarning, classTag_, address, "Message from the ALD dropped: it was sent before the I-frame arrived");
+      log_.Write(kTraceWarning, classTag_, address,
+                 "Message from the ALD dropped: it was sent before the I-frame arrived");
     }
     return IFrameStep::SendAgain(kTimeout, Nr(control));
   }
