@@ -15,9 +15,10 @@ struct AldRecord;
 class LinkObserver;
 class TraceLog;
 
-// The primary station's link layer: every operation is one exchange (one
-// frame written, one read) under the bus mutex, so exchanges from the
-// worker thread and the user-interface thread never overlap on the port.
+// The primary station's link layer: every exchange (one frame written, one
+// read) runs under the bus mutex, so exchanges from the worker thread and
+// the user-interface thread never overlap on the port. Every operation is
+// one exchange, except that SendIFrame takes more to recover a lost answer.
 class AdapterDetector;
 
 class AisgHdlc : public AisgSerial {
@@ -60,7 +61,9 @@ class AisgHdlc : public AisgSerial {
   // Connection, I-frames and polls. Only an answer from the address asked
   // counts; only UA confirms Connect and Disconnect. SendIFrame recovers a
   // lost, garbled or late answer by polling for it, and sends the I-frame
-  // again with the same N(S) when the ALD says it did not receive it.
+  // again with the same N(S) when the ALD says it did not receive it; an
+  // I-frame that such a poll brings is returned as Layer7 Notification, since
+  // it may be a message the ALD had queued rather than the answer.
   ResultCode Connect(uint8_t address);
   ResultCode Disconnect(uint8_t address);
   ResultCode SendIFrame(uint8_t address, const uint8_t* message, uint8_t* answer);
