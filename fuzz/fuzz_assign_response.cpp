@@ -1,7 +1,10 @@
 #include <cstring>
 
 #include "FuzzLink.h"
+#include "ald/AldType.h"
 
+// The ALD takes the address only from an answer that names it, and then
+// always with its slot number; a success always took it.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzWorld& w = FuzzWorld::Get();
   w.link.SetAnswer(data, size);
@@ -9,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   AldTable::Reset(ald);
   std::memcpy(ald.UniqueId, "KA00000001", 10);
   ald.UniqueIdLength = 10;
-  w.link.AssignAddress(1);
-  if (ald.Address != 1) __builtin_trap();
+  ResultCode r = w.link.AssignAddress(1);
+  bool addressed = ald.State == kStateAddressed;
+  if (addressed != (ald.Address == 1)) __builtin_trap();
+  if (r == kSuccess && !addressed) __builtin_trap();
   return 0;
 }

@@ -72,14 +72,65 @@ TEST_F(LinkTest, ConnectionFramesOnTheWire) {
   uint8_t payload[AisgHdlc::kAnswerBuffer];
   link.Poll(1, payload);
   EXPECT_EQ(Wire(2), "7E 01 11 97 17 7E");
-  // Any well-formed answer to SNRM connects, even DM.
-  link.AnswerFrame(Hex("03 1F"));
+  link.AnswerFrame(Hex("03 73"));
   EXPECT_EQ(link.Connect(3), kSuccess);
   EXPECT_EQ(ToHex(link.SentContent(3)), "03 93");
   EXPECT_EQ(table.Record(3).State, kStateConnected);
   link.AnswerFrame(Hex("03 73"));
   EXPECT_EQ(link.Disconnect(3), kSuccess);
   EXPECT_EQ(table.Record(3).State, kStateDisconnected);
+}
+
+// Only UA accepts SNRM and DISC: a DM refuses, any other frame is out of
+// place, and neither changes the ALD's state.
+TEST_F(LinkTest, OnlyUaConfirmsConnectAndDisconnect) {
+  link.AnswerFrame(Hex("03 1F"));
+  EXPECT_EQ(link.Connect(3), kProtocolError);
+  EXPECT_EQ(table.Record(3).State, kStateInitial);
+  link.AnswerFrame(Hex("03 11"));
+  EXPECT_EQ(link.Connect(3), kInvalidState);
+  EXPECT_EQ(table.Record(3).State, kStateInitial);
+  link.AnswerFrame(Hex("03 73"));
+  ASSERT_EQ(link.Connect(3), kSuccess);
+  link.AnswerFrame(Hex("03 1F"));
+  EXPECT_EQ(link.Disconnect(3), kProtocolError);
+  EXPECT_EQ(table.Record(3).State, kStateConnected);
+  std::string trace = Trace();
+  EXPECT_EQ(Count(trace, "HDLC 003 HDLC disconnect mode frame received"), 2u) << trace;
+  EXPECT_EQ(Count(trace, "HDLC 003 Invalid frame received in this contest"), 1u) << trace;
+}
+
+// On a bus of several devices a frame from another address answers nobody
+// here: it is traced and the operation fails, whatever the frame says.
+TEST_F(LinkTest, AnswersFromAnotherAddressAreNoAnswers) {
+  link.AnswerFrame(Hex("00 73"));
+  EXPECT_EQ(link.Connect(3), kProtocolError);
+  EXPECT_EQ(table.Record(3).State, kStateInitial);
+  table.Record(3).State = kStateConnected;
+  link.AnswerFrame(Hex("00 73"));
+  EXPECT_EQ(link.Disconnect(3), kProtocolError);
+  EXPECT_EQ(table.Record(3).State, kStateConnected);
+
+  uint8_t payload[AisgHdlc::kAnswerBuffer] = {};
+  link.AnswerFrame(Hex("05 10 07 02 00 01 02"));
+  EXPECT_EQ(link.Poll(3, payload), kProtocolError);
+  EXPECT_EQ(table.Record(3).MissedPolls, 1) << "no answer from the ALD polled";
+  EXPECT_EQ(table.Record(3).RecvSeq, 0);
+
+  link.AnswerFrame(Hex("00 BF 81 F0 03 14 01 01"));
+  EXPECT_EQ(link.ProtocolVersion(3), kProtocolError);
+  EXPECT_EQ(table.Record(3).AisgVersion, 0xFF);
+
+  // The I-frame, and the polls that ask for its answer again, are all
+  // answered from address 0.
+  const uint8_t reset[] = {0x03, 0x00, 0x00};
+  uint8_t answer[AisgHdlc::kAnswerBuffer] = {};
+  for (int i = 0; i < 3; ++i) link.AnswerFrame(Hex("00 30 03 01 00 00"));
+  EXPECT_EQ(link.SendIFrame(3, reset, answer), kProtocolError);
+  EXPECT_EQ(table.Record(3).RecvSeq, 0);
+  std::string trace = Trace();
+  EXPECT_EQ(Count(trace, "HDLC 003 Answer from address 0 ignored, the frame was for address 3"), 6u) << trace;
+  EXPECT_EQ(Count(trace, "HDLC 003 Answer from address 5 ignored, the frame was for address 3"), 1u) << trace;
 }
 
 TEST_F(LinkTest, SequenceNumbersCountIFrames) {
@@ -111,7 +162,10 @@ TEST_F(LinkTest, SequenceNumbersCountIFrames) {
   EXPECT_EQ(table.Record(3).SendSeq, 3);
   for (int i = 0; i < 5; ++i) link.SendIFrame(3, getInfo, answer);
   EXPECT_EQ(table.Record(3).SendSeq, 0);
-  EXPECT_EQ(link.SentContent(link.written.size() - 1)[1], 0x10 + 32 * 1 + 2 * 7);
+  // Each unanswered I-frame is followed by the polls that ask for its answer.
+  size_t lastIFrame = link.written.size() - 1 - AisgHdlc::kIFrameRetries;
+  EXPECT_EQ(link.SentContent(lastIFrame)[1], 0x10 + 32 * 1 + 2 * 7);
+  EXPECT_EQ(ToHex(link.SentContent(lastIFrame + 1)), "03 31");
 }
 
 TEST_F(LinkTest, IFrameAnswerKinds) {
@@ -130,6 +184,104 @@ TEST_F(LinkTest, IFrameAnswerKinds) {
   EXPECT_EQ(Count(trace, "HDLC ... Invalid frame received in this contest"), 2u);
 }
 
+// A lost, garbled or late answer to an I-frame: the ALD is polled for it and
+// sends again what it has not had acknowledged; its N(R) tells whether the
+// I-frame arrived at all, and only one that did not arrive is sent again,
+// with the same N(S).
+class IFrameRecoveryTest : public LinkTest {
+ protected:
+  const uint8_t getInfo[3] = {0x05, 0x00, 0x00};
+  uint8_t answer[AisgHdlc::kAnswerBuffer] = {};
+
+  void SetUp() override {
+    link.AnswerFrame(Hex("03 73"));
+    ASSERT_EQ(link.Connect(3), kSuccess);
+    table.Record(3).SendSeq = 2;
+    table.Record(3).RecvSeq = 1;
+  }
+  std::string Sent(size_t i) const { return ToHex(link.SentContent(i)); }
+};
+
+TEST_F(IFrameRecoveryTest, LostAnswerIsFetchedByAPoll) {
+  link.AnswerNothing();
+  link.AnswerFrame(Hex("03 76 05 02 00 00 41"));  // N(R) 3 acknowledges N(S) 2, N(S) 1
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kLayer7Notification);
+  EXPECT_EQ(ToHex(answer, 5), "05 02 00 00 41");
+  EXPECT_EQ(Sent(1), "03 34 05 00 00");
+  EXPECT_EQ(Sent(2), "03 31");
+  EXPECT_EQ(link.written.size(), 3u);
+  EXPECT_EQ(table.Record(3).SendSeq, 3);
+  EXPECT_EQ(table.Record(3).RecvSeq, 2);
+  EXPECT_NE(Trace().find("HDLC 003 No answer to the I-frame (Timeout), polling for it"), std::string::npos);
+}
+
+TEST_F(IFrameRecoveryTest, GarbledAnswerOfALongProcedureLeavesItPending) {
+  link.AnswerRaw(Hex("7E 03 71 00 00 7E"));  // the RR, its FCS broken
+  link.AnswerFrame(Hex("03 71"));            // N(R) 3: the request arrived
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kProcedureNotCompleted);
+  EXPECT_EQ(link.written.size(), 3u);
+  EXPECT_EQ(table.Record(3).SendSeq, 3);
+}
+
+TEST_F(IFrameRecoveryTest, IFrameTheAldMissedIsSentAgainWithTheSameNs) {
+  link.AnswerNothing();
+  link.AnswerFrame(Hex("03 51"));  // N(R) 2: N(S) 2 never arrived
+  link.AnswerFrame(Hex("03 72 05 02 00 00 41"));
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kSuccess);
+  EXPECT_EQ(Sent(1), "03 34 05 00 00");
+  EXPECT_EQ(Sent(2), "03 31");
+  EXPECT_EQ(Sent(3), "03 34 05 00 00");
+  EXPECT_EQ(table.Record(3).SendSeq, 3);
+  EXPECT_EQ(table.Record(3).RecvSeq, 2);
+}
+
+// A message the ALD had queued comes back to the poll before the I-frame
+// was received: it is counted, and the I-frame is sent again.
+TEST_F(IFrameRecoveryTest, QueuedMessageBeforeTheIFrameArrived) {
+  link.AnswerRaw({});
+  link.AnswerFrame(Hex("03 52 07 02 00 01 02"));  // N(R) 2, N(S) 1: an alarm indication
+  link.AnswerFrame(Hex("03 74 05 02 00 00 41"));
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kSuccess);
+  EXPECT_EQ(Sent(3), "03 54 05 00 00") << "N(R) 2 now, N(S) 2 again";
+  EXPECT_EQ(table.Record(3).RecvSeq, 3);
+  EXPECT_EQ(ToHex(answer, 5), "05 02 00 00 41");
+}
+
+// A reject names the N(S) the ALD expects: the frame goes again with it,
+// and V(S) follows, so that the link stays in step.
+TEST_F(IFrameRecoveryTest, RejectIsFollowedBySendingTheFrameItAsksFor) {
+  link.AnswerFrame(Hex("03 39"));  // REJ, N(R) 1
+  link.AnswerFrame(Hex("03 72 05 02 00 00 41"));
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kSuccess);
+  EXPECT_EQ(Sent(2), "03 32 05 00 00");
+  EXPECT_EQ(table.Record(3).SendSeq, 2);
+}
+
+// Garbled answers show the ALD is there: it is polled on, up to a limit.
+TEST_F(IFrameRecoveryTest, GarbledAnswersKeepThePollingGoing) {
+  const std::vector<uint8_t> garbled = Hex("7E 03 76 05 02 00 00 41 00 00 7E");
+  for (int i = 0; i < 5; ++i) link.AnswerRaw(garbled);
+  link.AnswerFrame(Hex("03 76 05 02 00 00 41"));
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kLayer7Notification);
+  EXPECT_EQ(link.written.size(), 1u + 1u + 5u);
+  for (int i = 0; i < 20; ++i) link.AnswerRaw(garbled);
+  size_t before = link.written.size();
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kProtocolError);
+  EXPECT_EQ(link.written.size() - before, 1u + AisgHdlc::kIFrameRecoveryPolls);
+}
+
+TEST_F(IFrameRecoveryTest, RetriesAreBounded) {
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kTimeout);
+  EXPECT_EQ(link.written.size(), 2u + AisgHdlc::kIFrameRetries);
+  EXPECT_EQ(table.Record(3).SendSeq, 3) << "nobody said what became of the frame";
+  for (int i = 0; i < 10; ++i) link.AnswerFrame(Hex("03 59"));  // REJ, N(R) 2, for ever
+  size_t before = link.written.size();
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kInvalidState);
+  EXPECT_EQ(link.written.size() - before, 1u + AisgHdlc::kIFrameRetries);
+  EXPECT_EQ(table.Record(3).SendSeq, 2) << "the ALD expects N(S) 2";
+  EXPECT_NE(Trace().find("HDLC 003 I-frame not received by the ALD, given up"), std::string::npos);
+}
+
 TEST_F(LinkTest, OversizedMessageIsRefusedUnsent) {
   uint8_t msg[80] = {0x05, 77, 0};
   uint8_t answer[AisgHdlc::kAnswerBuffer];
@@ -138,7 +290,7 @@ TEST_F(LinkTest, OversizedMessageIsRefusedUnsent) {
   EXPECT_EQ(table.Record(2).SendSeq, 0);
   msg[1] = 76;
   EXPECT_EQ(link.SendIFrame(2, msg, answer), kTimeout);
-  EXPECT_EQ(link.written.size(), 1u);
+  EXPECT_EQ(link.SentContent(0).size(), 2u + 79u);
 }
 
 TEST(LinkControl, Classification) {
@@ -223,6 +375,37 @@ TEST_F(LinkTest, AssignAddressMarksAddressedWhateverTheAnswer) {
   EXPECT_EQ(table.Record(6).Address, 0);
 }
 
+// The ALD took the address only if the answer names the identifier that was
+// assigned. Parameters and groups nobody asked for do not matter.
+TEST_F(LinkTest, AssignmentAnswerMustNameTheAldAssigned) {
+  AddAld(4, "KA0004");
+  link.AnswerFrame(Hex("04 BF 81 F0 0B 01 06 4B 41 30 30 30 35 04 01 01"));  // KA0005
+  EXPECT_EQ(link.AssignAddress(4), kProtocolError);
+  EXPECT_EQ(table.Record(4).State, kStateInitial);
+  EXPECT_EQ(table.Record(4).Address, 0);
+  EXPECT_NE(Trace().find("HDLC 004 Address assignment answered by KA0005, not by the ALD assigned"), std::string::npos);
+  link.AnswerFrame(Hex("04 BF 81 F0 0C 01 07 4B 41 30 30 30 34 35 04 01 01"));  // KA00045
+  EXPECT_EQ(link.AssignAddress(4), kProtocolError);
+  link.AnswerFrame(Hex("04 BF 81 F0 03 04 01 01"));  // names nobody
+  EXPECT_EQ(link.AssignAddress(4), kProtocolError);
+  EXPECT_EQ(table.Record(4).State, kStateInitial);
+
+  // A group of another identifier ahead, an unknown parameter, a group after.
+  link.AnswerFrame(Hex("04 BF 81 80 03 05 01 07 F0 0E 01 06 4B 41 30 30 30 34 04 01 01 0A 01 00 E0 02 01 00"));
+  EXPECT_EQ(link.AssignAddress(4), kSuccess);
+  EXPECT_EQ(table.Record(4).State, kStateAddressed);
+  EXPECT_EQ(table.Record(4).Address, 4);
+  const uint8_t zero = 0;
+  link.AnswerFrame(Hex("00 BF 81 80 02 05 00 F0 0B 01 06 4B 41 30 30 30 39 04 01 02"));
+  EXPECT_EQ(link.XidScan(&zero, &zero, 1, &table.Scratch()), kSuccess);
+  EXPECT_STREQ(table.Scratch().UniqueId, "KA0009");
+  link.AnswerFrame(Hex("05 BF 81 80 01 00 F0 03 14 01 01"));
+  EXPECT_EQ(link.ProtocolVersion(5), kSuccess);
+  EXPECT_EQ(table.Record(5).AisgVersion, 1);
+  link.AnswerFrame(Hex("05 BF 81 80 09 00 F0 03 14 01 01"));  // the first group runs past the frame
+  EXPECT_EQ(link.ProtocolVersion(5), kProtocolError);
+}
+
 TEST_F(LinkTest, ProtocolVersionAnswer) {
   link.AnswerFrame(Hex("05 BF 81 F0 03 14 01 03"));
   EXPECT_EQ(link.ProtocolVersion(5), kProtocolError);
@@ -294,20 +477,61 @@ TEST_F(LinkTest, PollAnswerKinds) {
 }
 
 TEST_F(LinkTest, SuppressedPollClassSilencesOnlyTheExchange) {
-  std::vector<bool> loggingDuringWrite;
-  link.onWrite = [&](const std::vector<uint8_t>&) { loggingDuringWrite.push_back(log.IsLogging()); };
+  link.traceOctets = true;
   uint8_t payload[AisgHdlc::kAnswerBuffer];
   link.AnswerFrame(Hex("02 35"));
   link.Poll(2, payload);
+  EXPECT_EQ(Count(Trace(), "COMM 002 "), 2u) << "the TX and RX lines of an ordinary poll";
   log.SetClassSuppressed("POLL", true);
+  link.AnswerRaw(Hex("7E 02 35 00 00 7E"));  // garbled: the decoder's warning is the exchange's too
+  link.Poll(2, payload);
   link.AnswerFrame(Hex("02 35"));
   link.Poll(2, payload);
+  std::string quiet = Trace();
+  EXPECT_EQ(Count(quiet, "COMM"), 0u) << quiet;
+  EXPECT_EQ(Count(quiet, "Invalid hdlc frame received"), 0u) << quiet;
+  EXPECT_EQ(Count(quiet, "HDLC 002 HDLC RNR frame received"), 1u) << quiet;
   EXPECT_TRUE(log.IsLogging());
+  // The user's stop of the log outlasts the poll.
   log.SetLogging(false);
   link.Poll(2, payload);
   EXPECT_FALSE(log.IsLogging());
-  EXPECT_EQ(loggingDuringWrite, (std::vector<bool>{true, false, false}));
-  EXPECT_EQ(Count(Trace(), "HDLC RNR frame received"), 2u);
+}
+
+// A port failure inside a quiet poll: its own line is written, and so is
+// everything after it.
+TEST_F(LinkTest, QuietPollThatFailsLeavesTheTraceOn) {
+  class FailingRead : public ScriptedHdlc {
+   public:
+    FailingRead(TraceLog& l, AldTable& t) : ScriptedHdlc(l, t), log(l) {}
+    uint32_t Read(uint8_t*, uint32_t) override { throw ECommError(ECommError::kRead, log, 5); }
+    TraceLog& log;
+  } failing(log, table);
+  log.SetClassSuppressed("POLL", true);
+  uint8_t payload[AisgHdlc::kAnswerBuffer];
+  EXPECT_THROW(failing.Poll(2, payload), ECommError);
+  EXPECT_TRUE(log.IsLogging());
+  log.Write(kTraceInfo, "MAIN", 0, "after the failure");
+  std::string trace = Trace();
+  EXPECT_NE(trace.find("COMM ... Exception raised. Check the connection!"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("MAIN ... after the failure"), std::string::npos) << trace;
+}
+
+// The worker thread's lines written while the user-interface thread runs a
+// quiet poll all reach the trace.
+TEST_F(LinkTest, QuietPollKeepsTheOtherThreadsLines) {
+  link.traceOctets = true;
+  log.SetClassSuppressed("POLL", true);
+  link.onWrite = [&](const std::vector<uint8_t>&) {
+    std::thread worker([&] { log.Write(kTraceInfo, "MAIN", 0, "Found: KA0000000042"); });
+    worker.join();
+  };
+  uint8_t payload[AisgHdlc::kAnswerBuffer];
+  link.AnswerFrame(Hex("02 11"));
+  EXPECT_EQ(link.Poll(2, payload), kSuccess);
+  std::string trace = Trace();
+  EXPECT_NE(trace.find("MAIN ... Found: KA0000000042"), std::string::npos) << trace;
+  EXPECT_EQ(trace.find("COMM"), std::string::npos) << trace;
 }
 
 TEST_F(LinkTest, LateAnswerIsReadByTheNextExchange) {

@@ -3,6 +3,7 @@
 
 #include "StationFixture.h"
 #include "YieldClock.h"
+#include "core/MessagePump.h"
 
 namespace {
 
@@ -83,6 +84,27 @@ TEST_F(WorkerTest, ThreadRunsTheRequestedScanAndStops) {
   ticker.OnTimerTick();
   EXPECT_EQ(view.keys.size(), 6u);
   ExpectAllConnected(6);
+}
+
+// A user interface installs its pump hook on its own thread. The worker's
+// scan calls PumpMessages between the steps of every ALD it brings up, and
+// the hook must not run there: it would process window events on the
+// worker thread.
+TEST_F(WorkerTest, PumpHookRunsOnlyOnTheThreadThatInstalledIt) {
+  std::atomic<int> pumped{0};
+  SetPumpMessagesHook([&] { ++pumped; });
+  AddDevices(ManyRets(3));
+  worker.Start();
+  control.StartScan();
+  ASSERT_TRUE(Eventually([&] { return control.ScanRequested() == 0; }));
+  worker.Stop();
+  ExpectAllConnected(3);
+  EXPECT_EQ(pumped, 0);
+  PumpMessages();
+  EXPECT_EQ(pumped, 1);
+  SetPumpMessagesHook(nullptr);
+  PumpMessages();
+  EXPECT_EQ(pumped, 1);
 }
 
 // The user-interface thread keeps ticking, polling and running commands on

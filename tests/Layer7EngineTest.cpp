@@ -1,4 +1,5 @@
 #include "Layer7Fixture.h"
+#include "serial/ECommError.h"
 
 namespace {
 
@@ -60,6 +61,58 @@ TEST_F(EngineTest, DisconnectionDuringTheWaitGivesFail) {
   EXPECT_EQ(link.written.size(), 2u);
   EXPECT_EQ(table.Record(kAld).Busy, 0);
   EXPECT_TRUE(Has(Trace(), "Response: 'Single Ret Set Tilt', Result: 'Fail'"));
+}
+
+// The adapter is pulled out while the engine waits for a late answer: the
+// failure reaches the caller and the ALD is not left busy, so the alarm
+// poll still visits it.
+TEST_F(EngineTest, PortFailureDuringTheWaitLeavesTheAldNotBusy) {
+  class PulledOut : public ScriptedHdlc {
+   public:
+    PulledOut(TraceLog& l, AldTable& t) : ScriptedHdlc(l, t), log(l) {}
+    uint32_t Read(uint8_t* buffer, uint32_t capacity) override {
+      if (written.size() > 2) throw ECommError(ECommError::kRead, log, 5);
+      return ScriptedHdlc::Read(buffer, capacity);
+    }
+    TraceLog& log;
+  } pulled(log, table);
+  AisgLayer7 engine(pulled, table, log, clock);
+  pulled.AnswerFrame({kAld, 0x11});
+  pulled.AnswerFrame({kAld, 0x11});
+  std::vector<int> busyAtWrite;
+  pulled.onWrite = [&](const std::vector<uint8_t>&) { busyAtWrite.push_back(table.Record(kAld).Busy); };
+  EXPECT_THROW(engine.RetCalibrate(kAld), ECommError);
+  EXPECT_EQ(busyAtWrite, (std::vector<int>{0, 1, 1}));
+  EXPECT_EQ(table.Record(kAld).Busy, 0);
+}
+
+// An emulator that answered every frame from address 0 had its reset
+// reported as done.
+TEST_F(EngineTest, ResponseFromAnotherAddressIsNoResponse) {
+  for (int i = 0; i < 3; ++i) link.AnswerFrame(Hex("00 10 03 01 00 00"));
+  EXPECT_EQ(l7.SoftwareReset(kAld), kProtocolError);
+  EXPECT_TRUE(Has(Trace(), "Response: 'Reset', Result: 'Protocol Error'"));
+}
+
+// The response to a request was lost: the link fetches it again by a poll,
+// and the procedure succeeds without waiting.
+TEST_F(EngineTest, LostResponseIsFetchedAgain) {
+  link.AnswerNothing();
+  link.AnswerFrame({kAld, 0x30, 0x03, 0x01, 0x00, 0x00});  // N(R) 1: the request arrived
+  EXPECT_EQ(l7.SoftwareReset(kAld), kSuccess);
+  EXPECT_EQ(link.written.size(), 2u);
+  EXPECT_EQ(clock.Sleeps(), 0u);
+}
+
+// A recovery poll brings a queued message of another procedure although the
+// request arrived: the engine waits for its response as for any late one.
+TEST_F(EngineTest, QueuedMessageFromTheRecoveryPollIsNotTheResponse) {
+  link.AnswerNothing();
+  link.AnswerFrame({kAld, 0x30, 0x07, 0x02, 0x00, 0x01, 0x02});  // N(R) 1: an alarm indication
+  link.AnswerFrame({kAld, 0x52, 0x31, 0x01, 0x00, 0x00});        // the calibration's response
+  EXPECT_EQ(l7.RetCalibrate(kAld), kSuccess);
+  EXPECT_EQ(link.written.size(), 3u);
+  EXPECT_EQ(table.Record(kAld).Busy, 0);
 }
 
 TEST_F(EngineTest, MismatchedResponseCode) {

@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+#include "core/TraceLog.h"
 #include "link/AisgHdlc.h"
 #include "link/HdlcCodec.h"
 
@@ -12,9 +13,10 @@
 // empty), so exchanges run in-process and without time.
 class ScriptedHdlc : public AisgHdlc {
  public:
-  using AisgHdlc::AisgHdlc;
+  ScriptedHdlc(TraceLog& log, AldTable& table) : AisgHdlc(log, table), log_(log) {}
 
   uint32_t Write(const uint8_t* data, uint32_t length) override {
+    if (traceOctets) TraceOctets("TX", data, length);
     written.emplace_back(data, data + length);
     if (onWrite) onWrite(written.back());
     return length;
@@ -26,6 +28,7 @@ class ScriptedHdlc : public AisgHdlc {
     answers.pop_front();
     uint32_t n = raw.size() < capacity ? static_cast<uint32_t>(raw.size()) : capacity;
     std::copy(raw.begin(), raw.begin() + n, buffer);
+    if (traceOctets) TraceOctets("RX", buffer, n);
     return n;
   }
 
@@ -50,4 +53,16 @@ class ScriptedHdlc : public AisgHdlc {
   std::vector<std::vector<uint8_t>> written;
   std::deque<std::vector<uint8_t>> answers;
   std::function<void(const std::vector<uint8_t>&)> onWrite;
+  // Writes the port's TX and RX lines (class COMM, ALD number from the
+  // address octet) as the serial port would.
+  bool traceOctets = false;
+
+ private:
+  void TraceOctets(const char* direction, const uint8_t* data, uint32_t length) {
+    uint8_t ald = length > 1 && data[1] != 0xFF ? data[1] : 0;
+    log_.Write(kTraceInfo, TraceClass::kComm, ald, "%s[%.2d] %s", direction, static_cast<int>(length),
+               TraceLog::HexDump(data, length).c_str());
+  }
+
+  TraceLog& log_;
 };

@@ -105,6 +105,31 @@ TEST_F(TraceLogTest, LoggingOffWritesNothing) {
   EXPECT_EQ(FileText(), "");
 }
 
+// A quiet scope drops only the calling thread's information and warning
+// lines, only for its own log, and only while it lives.
+TEST_F(TraceLogTest, QuietLinesCoverOneThreadAndOneScope) {
+  TraceLog other(dir.File("other.txt"));
+  {
+    TraceLog::QuietLines quiet(log);
+    log.Write(kTraceInfo, "COMM", 0, "tx hidden");
+    log.Write(kTraceWarning, "HDLC", 0, "warning hidden");
+    log.Write(kTraceError, "COMM", 0, "failure shown");
+    other.Write(kTraceInfo, "MAIN", 0, "other log shown");
+    std::thread worker([this] { log.Write(kTraceInfo, "MAIN", 0, "worker shown"); });
+    worker.join();
+    { TraceLog::QuietLines nested(log); }
+    log.Write(kTraceInfo, "COMM", 0, "still hidden after a nested scope");
+  }
+  log.Write(kTraceInfo, "MAIN", 0, "after shown");
+  std::string text = log.TakePending();
+  EXPECT_EQ(text.find("hidden"), std::string::npos) << text;
+  EXPECT_NE(text.find("failure shown"), std::string::npos) << text;
+  EXPECT_NE(text.find("worker shown"), std::string::npos) << text;
+  EXPECT_NE(text.find("after shown"), std::string::npos) << text;
+  EXPECT_NE(other.TakePending().find("other log shown"), std::string::npos);
+  EXPECT_TRUE(log.IsLogging());
+}
+
 TEST_F(TraceLogTest, ClearFileAndSaveAs) {
   log.Write(kTraceInfo, "MAIN", 0, "first");
   log.SaveAs(dir.File("copy.txt"));

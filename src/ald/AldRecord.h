@@ -29,6 +29,10 @@ struct AldRecord {  // NOLINT(bugprone-reserved-identifier)
   Relaxed<int32_t> PollingEnabled = 1;
   Relaxed<uint8_t> SubunitCount = 1;
   Relaxed<uint8_t> SelectedSubunit = 0;
+  // Why the ALD is not fully up: the step of its bring-up that failed (an
+  // AldSetupStep, 0 when none did) and that step's result.
+  Relaxed<uint8_t> SetupStep = 0;
+  Relaxed<uint8_t> SetupResult = 0;
   std::string ProductNumber;
   std::string SerialNumber;
   std::string HardwareVersion;

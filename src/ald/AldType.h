@@ -18,3 +18,13 @@ enum AldState : uint8_t {
   kStateAlarmed = 5,
   kStateCalibrating = 6,
 };
+
+// The steps that bring a found ALD up, as its record names the one that
+// failed last.
+enum AldSetupStep : uint8_t {
+  kSetupComplete = 0,
+  kSetupAssign = 1,
+  kSetupVersion = 2,
+  kSetupConnect = 3,
+  kSetupSubunits = 4,
+};

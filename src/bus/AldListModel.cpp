@@ -6,6 +6,7 @@
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
 #include "bus/AldAlarmRead.h"
+#include "bus/AldSetup.h"
 #include "bus/DeviceWindows.h"
 #include "core/Format.h"
 #include "core/TraceLog.h"
@@ -54,7 +55,7 @@ void AldListModel::AddAldRow(uint8_t slot) {
   windows_.OpenWindow(slot);
   windows_.ShowDeviceType(ald.DeviceType);
   Attempt([&] { windows_.RefreshAllSubunits(); });
-  view_.SetAldStatus(slot, Vocabulary::AldStateText(ald.State));
+  view_.SetAldStatus(slot, AldSetup::StatusText(ald));
   if (failure_) throw *failure_;
 }
 
@@ -70,15 +71,22 @@ void AldListModel::Attempt(F&& f) {
 
 // The scan does not learn how many antennas or TMA subunits an ALD has, so
 // a connected multi RET or TMA is asked before its rows are made; otherwise
-// it would get one row however many subunits it has.
+// it would get one row however many subunits it has. The count is asked
+// again when it fails, and an ALD whose count stays unknown says so.
 void AldListModel::LearnSubunitCount(uint8_t slot) {
   AldRecord& ald = table_.Record(slot);
-  if (!IsLinkUp(ald)) return;
+  if (!IsLinkUp(ald) || (ald.DeviceType != kAldMultiRet && ald.DeviceType != kAldTma)) return;
   uint8_t count = 0;
-  ResultCode r = kUnsupportedOperation;
-  if (ald.DeviceType == kAldMultiRet) r = layer7_.MultiRetGetNumberAntennas(ald.Address, count);
-  if (ald.DeviceType == kAldTma) r = layer7_.TmaGetNumberSubunits(ald.Address, count);
-  if (r == kSuccess) ald.SubunitCount = std::min<uint8_t>(count, AldRecord::kMaxSubunits);
+  ResultCode r = AldSetup::Retried([&] {
+    return ald.DeviceType == kAldMultiRet ? layer7_.MultiRetGetNumberAntennas(ald.Address, count)
+                                          : layer7_.TmaGetNumberSubunits(ald.Address, count);
+  });
+  if (r != kSuccess) {
+    AldSetup::Failed(log_, ald, slot, kSetupSubunits, r);
+    return;
+  }
+  ald.SubunitCount = std::min<uint8_t>(count, AldRecord::kMaxSubunits);
+  if (ald.SetupStep == kSetupSubunits) AldSetup::Completed(ald);
 }
 
 // One row keyed by the slot, or one per subunit keyed by slot and subunit.
@@ -136,7 +144,7 @@ void AldListModel::ReadRowAlarms(const Row& row) {
 
 BusView::AldProperties AldListModel::PropertiesOf(uint8_t slot) const {
   const AldRecord& ald = table_.Record(slot);
-  return {table_.UniqueIdText(slot), Vocabulary::AldStateText(ald.State), Vocabulary::AldTypeText(ald.DeviceType),
+  return {table_.UniqueIdText(slot), AldSetup::StatusText(ald), Vocabulary::AldTypeText(ald.DeviceType),
           Vocabulary::AisgVersionText(ald.AisgVersion)};
 }
 

@@ -5,6 +5,7 @@
 
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
+#include "bus/AldSetup.h"
 #include "bus/DeviceWindows.h"
 #include "bus/UserMessages.h"
 #include "core/Clock.h"
@@ -119,18 +120,25 @@ void ScanEngine::ReconnectPass() {
   }
 }
 
+// The assignment and the connection are asked again when an answer is
+// lost, so that one lost frame does not keep the ALD away for another scan.
 bool ScanEngine::Reconnect(uint8_t slot) {
+  AldRecord& ald = table_.Record(slot);
   link_.Disconnect(slot);
   clock_.SleepMs(kReconnectStepMs);
   layer7_.SoftwareReset(slot);
   clock_.SleepMs(kReconnectStepMs);
-  if (link_.AssignAddress(slot) == kTimeout) {
-    table_.Record(slot).State = kStateDisconnected;
+  if (Assign(slot) == kTimeout) {
+    ald.State = kStateDisconnected;
     log_.Write(kTraceInfo, TraceClass::kMain, slot, "Unable to reconnect");
   }
-  ResultCode r = link_.Connect(slot);
+  ResultCode r = AldSetup::Retried([&] { return link_.Connect(slot); });
   clock_.SleepMs(kReconnectSettleMs);
-  if (r != kSuccess) return false;
+  if (r != kSuccess) {
+    AldSetup::Failed(log_, ald, slot, kSetupConnect, r);
+    return false;
+  }
+  AldSetup::Completed(ald);
   log_.Write(kTraceInfo, TraceClass::kMain, slot, "Reconnected Successfully");
   if (windows_.HasWindow(slot)) {
     windows_.LoadAld(slot);
@@ -242,15 +250,46 @@ ResultCode ScanEngine::Rediscovered(unsigned slot) {
   return AddressAndConnect(slot);
 }
 
+// Each step is asked again when its answer is lost, garbled or late. Once
+// the ALD has taken its address it no longer answers device scans, so for
+// the search it counts as found whatever the later steps did; an ALD that
+// could not be brought up says why in its record and in the trace.
 ResultCode ScanEngine::AddressAndConnect(unsigned slot) {
+  AldRecord& ald = table_.Record(slot);
+  auto s = static_cast<uint8_t>(slot);
+  ald.State = kStateDiscovered;
+  ResultCode r = Assign(s);
+  if (ald.State != kStateAddressed) {
+    AldSetup::Failed(log_, ald, s, kSetupAssign, r);
+    return r;
+  }
+  PumpMessages();
+  r = AldSetup::Retried([&] { return link_.ProtocolVersion(ald.Address); });
+  if (r != kSuccess) {
+    AldSetup::Failed(log_, ald, s, kSetupVersion, r);
+    return kSuccess;
+  }
+  PumpMessages();
+  r = AldSetup::Retried([&] { return link_.Connect(ald.Address); });
+  if (r != kSuccess) {
+    AldSetup::Failed(log_, ald, s, kSetupConnect, r);
+    return kSuccess;
+  }
+  AldSetup::Completed(ald);
+  return kSuccess;
+}
+
+// Asked again until the ALD has taken the address: an answer that names it
+// but is otherwise malformed still counts as taken.
+ResultCode ScanEngine::Assign(uint8_t slot) {
   const AldRecord& ald = table_.Record(slot);
-  ResultCode r = link_.AssignAddress(static_cast<uint8_t>(slot));
-  if (r != kSuccess) return r;
-  PumpMessages();
-  r = link_.ProtocolVersion(ald.Address);
-  if (r != kSuccess) return r;
-  PumpMessages();
-  return link_.Connect(ald.Address);
+  uint8_t before = ald.State;
+  ResultCode r = kTimeout;
+  for (int i = 0; i <= AldSetup::kRetries; ++i) {
+    r = link_.AssignAddress(slot);
+    if (r == kSuccess || (ald.State == kStateAddressed && before != kStateAddressed)) break;
+  }
+  return r;
 }
 
 ResultCode ScanEngine::ScanAllUntilTimeout() {

@@ -93,6 +93,7 @@ class ScanEngine : public ScanOptionsSink {
   ResultCode Enter(const AldRecord& scratch);
   ResultCode Rediscovered(unsigned slot);
   ResultCode AddressAndConnect(unsigned slot);
+  ResultCode Assign(uint8_t slot);
   ResultCode ScanAllUntilTimeout();
   void TableFull(const AldRecord& scratch);
   bool Halted() const { return running_ == 0 || tableFull_; }

@@ -1,28 +1,37 @@
 #include "core/MessagePump.h"
 
 #include <mutex>
+#include <thread>
 
 namespace {
-std::mutex& HookMutex() {
-  static std::mutex m;
-  return m;
-}
-std::function<void()>& Hook() {
-  static std::function<void()> hook;
+
+struct PumpHook {
+  std::mutex Mutex;
+  std::function<void()> Hook;
+  std::thread::id Thread;
+};
+
+PumpHook& Installed() {
+  static PumpHook hook;
   return hook;
 }
+
 }  // namespace
 
 void PumpMessages() {
+  PumpHook& installed = Installed();
   std::function<void()> hook;
   {
-    std::lock_guard<std::mutex> lock(HookMutex());
-    hook = Hook();
+    std::lock_guard<std::mutex> lock(installed.Mutex);
+    if (installed.Thread != std::this_thread::get_id()) return;
+    hook = installed.Hook;
   }
   if (hook) hook();
 }
 
 void SetPumpMessagesHook(std::function<void()> hook) {
-  std::lock_guard<std::mutex> lock(HookMutex());
-  Hook() = std::move(hook);
+  PumpHook& installed = Installed();
+  std::lock_guard<std::mutex> lock(installed.Mutex);
+  installed.Hook = std::move(hook);
+  installed.Thread = std::this_thread::get_id();
 }

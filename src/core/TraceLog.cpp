@@ -12,6 +12,9 @@
 
 namespace {
 
+// The log whose lines the calling thread keeps quiet, if any.
+thread_local const TraceLog* quietLog = nullptr;
+
 std::string& InstanceFolder() {
   static std::string folder;
   return folder;
@@ -121,8 +124,20 @@ std::string TraceLog::FormatMessage(const char* format, va_list args) {
   return NormaliseBreaks(message);
 }
 
+TraceLog::QuietLines::QuietLines(const TraceLog& log) : previous_(quietLog) {
+  quietLog = &log;
+}
+
+TraceLog::QuietLines::~QuietLines() {
+  quietLog = previous_;
+}
+
+bool TraceLog::QuietOnThisThread(int level) const {
+  return quietLog == this && level != kTraceError;
+}
+
 bool TraceLog::Passes(int level, const char* classTag, uint8_t aldNumber) const {
-  if (!logging_) return false;
+  if (!logging_ || QuietOnThisThread(level)) return false;
   uint8_t filter = aldFilter_;
   if (aldNumber != 0 && filter != 0xFF && aldNumber != filter) return false;
   std::lock_guard<std::mutex> guard(filterLock_);

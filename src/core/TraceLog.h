@@ -15,6 +15,22 @@ class TraceLog {
  public:
   static constexpr size_t kMaxMessage = 50000;
 
+  // While one lives, the information and warning lines that the calling
+  // thread writes to this log are dropped; error lines still go out, and so
+  // does every line of every other thread. The quiet alarm poll keeps its
+  // port lines out of the trace with it; leaving the scope by any path,
+  // an exception included, brings the lines back.
+  class QuietLines {
+   public:
+    explicit QuietLines(const TraceLog& log);
+    ~QuietLines();
+    QuietLines(const QuietLines&) = delete;
+    QuietLines& operator=(const QuietLines&) = delete;
+
+   private:
+    const TraceLog* previous_;
+  };
+
   // Creates (or truncates) the trace file at filePath; an empty path or a
   // file that cannot be created leaves logging off.
   explicit TraceLog(std::string filePath);
@@ -55,6 +71,7 @@ class TraceLog {
 
  private:
   bool Passes(int level, const char* classTag, uint8_t aldNumber) const;
+  bool QuietOnThisThread(int level) const;
   void ReopenFile(const char* mode, bool wasLogging);
   static std::string FormatMessage(const char* format, va_list args);
   static std::string TimeText();

@@ -22,6 +22,20 @@ bool TracesOwnLine(ProcedureId id) {
   }
 }
 
+// Marks the ALD busy for as long as the engine waits for its answer. The
+// mark goes whatever ends the wait, a port failure included: an ALD left
+// busy would never be polled again.
+class BusyWhileWaiting {
+ public:
+  explicit BusyWhileWaiting(AldRecord& ald) : ald_(ald) { ald_.Busy = 1; }
+  ~BusyWhileWaiting() { ald_.Busy = 0; }
+  BusyWhileWaiting(const BusyWhileWaiting&) = delete;
+  BusyWhileWaiting& operator=(const BusyWhileWaiting&) = delete;
+
+ private:
+  AldRecord& ald_;
+};
+
 }  // namespace
 
 AisgLayer7::AisgLayer7(AisgHdlc& link, AldTable& table, TraceLog& log, Clock& clock)
@@ -40,6 +54,13 @@ ResultCode AisgLayer7::RunProcedure(uint8_t address, const L7Message& request, L
   }
   response = L7Message();
   ResultCode result = link_.SendIFrame(address, request.Bytes, response.Bytes);
+  // An I-frame fetched by the link's recovery poll is the response when it
+  // carries the procedure; otherwise the device took the request and still
+  // owes the response.
+  if (result == kLayer7Notification) {
+    if (response.Code() == code) return kSuccess;
+    result = kProcedureNotCompleted;
+  }
   if (result == kProcedureNotCompleted) return AwaitResponse(address, request, response);
   if (result == kSuccess && response.Code() != code) {
     log_.Write(kTraceError, classTag_, address, "L7 procedure mismatch response code!");
@@ -57,7 +78,7 @@ ResultCode AisgLayer7::AwaitResponse(uint8_t address, const L7Message& request, 
   AldRecord& ald = table_.Record(address);
   uint8_t code = request.Code();
   uint16_t timeout = Vocabulary::ProcedureTimeout(code);
-  ald.Busy = 1;
+  BusyWhileWaiting busy(ald);
   ResultCode result = kTimeout;
   for (uint16_t polls = 0; polls < timeout; ++polls) {
     if (ald.State == kStateDisconnected) {
@@ -75,7 +96,6 @@ ResultCode AisgLayer7::AwaitResponse(uint8_t address, const L7Message& request, 
   if (result == kTimeout) {
     log_.Write(kTraceError, classTag_, address, "L7 procedure %s timed out!", Vocabulary::ProcedureName(code).c_str());
   }
-  ald.Busy = 0;
   return result;
 }
 

@@ -15,9 +15,10 @@ struct AldRecord;
 class LinkObserver;
 class TraceLog;
 
-// The primary station's link layer: every operation is one exchange (one
-// frame written, one read) under the bus mutex, so exchanges from the
-// worker thread and the user-interface thread never overlap on the port.
+// The primary station's link layer: every exchange (one frame written, one
+// read) runs under the bus mutex, so exchanges from the worker thread and
+// the user-interface thread never overlap on the port. Every operation is
+// one exchange, except that SendIFrame takes more to recover a lost answer.
 class AdapterDetector;
 
 class AisgHdlc : public AisgSerial {
@@ -26,6 +27,12 @@ class AisgHdlc : public AisgSerial {
   static constexpr uint16_t kAnswerBuffer = HdlcCodec::kMaxDecoded;
   // Longest layer-7 message an I-frame carries (3 header octets + 76 data).
   static constexpr uint16_t kMaxMessage = 79;
+  // When an I-frame's answer is lost, garbled or late, the ALD is polled for
+  // it until this many polls went unanswered, or at most kIFrameRecoveryPolls
+  // times while it answers garbled; the I-frame is sent again at most
+  // kIFrameRetries times when the ALD did not receive it.
+  static constexpr int kIFrameRetries = 2;
+  static constexpr int kIFrameRecoveryPolls = 6;
 
   // Creating the link searches for the RS-485 adapter once, when a search
   // is given, so that the settings can take over the port it found.
@@ -51,7 +58,12 @@ class AisgHdlc : public AisgSerial {
   ResultCode AssignAddress(uint8_t slot);
   ResultCode ProtocolVersion(uint8_t address);
 
-  // Connection, I-frames and polls.
+  // Connection, I-frames and polls. Only an answer from the address asked
+  // counts; only UA confirms Connect and Disconnect. SendIFrame recovers a
+  // lost, garbled or late answer by polling for it, and sends the I-frame
+  // again with the same N(S) when the ALD says it did not receive it; an
+  // I-frame that such a poll brings is returned as Layer7 Notification, since
+  // it may be a message the ALD had queued rather than the answer.
   ResultCode Connect(uint8_t address);
   ResultCode Disconnect(uint8_t address);
   ResultCode SendIFrame(uint8_t address, const uint8_t* message, uint8_t* answer);
@@ -66,13 +78,27 @@ class AisgHdlc : public AisgSerial {
   ResultCode ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length);
   ResultCode ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
   ResultCode ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
+  // An exchange with the ALD at address: an answer from another address is
+  // no answer (traced, Protocol Error).
+  ResultCode ExchangeWith(uint8_t address, const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
+                          bool quiet = false);
   ResultCode ScanResponse(const uint8_t* answer, uint16_t length, AldRecord& record);
-  ResultCode AssignAddressResponse(uint8_t slot, const uint8_t* answer, uint16_t length);
+  ResultCode AssignAddressResponse(uint8_t slot, const uint8_t* answer, uint16_t length, bool* namesAld);
   ResultCode ProtocolVersionResponse(uint8_t address, const uint8_t* answer, uint16_t length, uint8_t* version);
   ResultCode FormatError(const char* parser, uint8_t aldNumber);
-  ResultCode AnswerKind(uint8_t address, const uint8_t* answer, uint16_t length, uint8_t* info, bool polling);
+  ResultCode Acknowledged(uint8_t address, const uint8_t* answer, uint16_t length);
+  ResultCode PollAnswer(uint8_t address, const uint8_t* answer, uint16_t length, uint8_t* payload);
+  ResultCode UnexpectedFrame(uint8_t aldNumber);
+  void TakeIFrame(uint8_t address, const uint8_t* frame, uint16_t length, uint8_t* info);
   void CountMissedPoll(uint8_t address);
   void NotifyLinkLost(uint8_t address);
+
+  // The I-frame exchange and its recovery.
+  struct IFrameStep;
+  IFrameStep SendIFrameOnce(uint8_t address, uint8_t ns, std::vector<uint8_t>& request, uint8_t* answer);
+  IFrameStep JudgeIFrameAnswer(uint8_t address, uint8_t ns, const uint8_t* frame, uint16_t length, uint8_t* answer);
+  IFrameStep PollForIFrameAnswer(uint8_t address, uint8_t ns, ResultCode failure, uint8_t* answer);
+  IFrameStep JudgeRecoveryAnswer(uint8_t address, uint8_t ns, const uint8_t* frame, uint16_t length, uint8_t* answer);
 
   TraceLog& log_;
   AldTable& alds_;

@@ -4,18 +4,15 @@
 #include "ald/AldType.h"
 #include "core/TraceLog.h"
 #include "link/AisgHdlc.h"
+#include "link/HdlcControl.h"
 
 namespace {
 
-constexpr uint8_t kSnrm = 0x93;
-constexpr uint8_t kDisc = 0x53;
 constexpr uint8_t kMissedPollsBeforeLoss = 5;
 
-uint8_t Next(uint8_t seq) {
-  return static_cast<uint8_t>((seq + 1) % 8);
-}
-
 }  // namespace
+
+using HdlcControl::Next;
 
 ResultCode AisgHdlc::Connect(uint8_t address) {
   AldRecord& ald = alds_.Record(address);
@@ -24,7 +21,8 @@ ResultCode AisgHdlc::Connect(uint8_t address) {
   log_.Write(kTraceInfo, classTag_, address, "Connect Request");
   uint8_t answer[kAnswerBuffer];
   uint16_t length = 0;
-  ResultCode result = ExchangeFrame({address, kSnrm}, answer, &length);
+  ResultCode result = ExchangeWith(address, {address, HdlcControl::kSnrm}, answer, &length);
+  if (result == kSuccess) result = Acknowledged(address, answer, length);
   if (result == kSuccess) ald.State = kStateConnected;
   return result;
 }
@@ -33,54 +31,56 @@ ResultCode AisgHdlc::Disconnect(uint8_t address) {
   log_.Write(kTraceInfo, classTag_, address, "Disconnect Request");
   uint8_t answer[kAnswerBuffer];
   uint16_t length = 0;
-  ResultCode result = ExchangeFrame({address, kDisc}, answer, &length);
+  ResultCode result = ExchangeWith(address, {address, HdlcControl::kDisc}, answer, &length);
+  if (result == kSuccess) result = Acknowledged(address, answer, length);
   if (result == kSuccess) alds_.Record(address).State = kStateDisconnected;
   return result;
 }
 
-ResultCode AisgHdlc::SendIFrame(uint8_t address, const uint8_t* message, uint8_t* answer) {
-  unsigned messageLength = 3u + message[1];
-  if (messageLength > kMaxMessage) {
-    log_.Write(kTraceError, classTag_, address, "Message of %u octets does not fit in one frame", messageLength);
-    return kSoftwareError;
+// Only UA accepts SNRM or DISC: DM says the ALD refuses the link, and any
+// other frame answers something else.
+ResultCode AisgHdlc::Acknowledged(uint8_t address, const uint8_t* answer, uint16_t length) {
+  uint8_t control = length >= 2 ? answer[1] : 0xFF;
+  if (HdlcControl::IsUa(control)) return kSuccess;
+  if (ClassifyControl(control) == FrameKind::DM) {
+    log_.Write(kTraceInfo, classTag_, address, "HDLC disconnect mode frame received");
+    return kProtocolError;
   }
-  AldRecord& ald = alds_.Record(address);
-  std::vector<uint8_t> request(2 + messageLength);
-  request[0] = address;
-  request[1] = static_cast<uint8_t>(0x10 + 32 * ald.RecvSeq + 2 * ald.SendSeq);
-  std::memcpy(request.data() + 2, message, messageLength);
-  ald.SendSeq = Next(ald.SendSeq);
-  uint8_t frame[kAnswerBuffer];
-  uint16_t length = 0;
-  ResultCode result = ExchangeFrame(request, frame, &length);
-  if (result != kSuccess) return result;
-  return AnswerKind(address, frame, length, answer, false);
+  return UnexpectedFrame(address);
 }
 
 ResultCode AisgHdlc::Poll(uint8_t address, uint8_t* payload) {
   AldRecord& ald = alds_.Record(address);
   uint8_t frame[kAnswerBuffer];
   uint16_t length = 0;
-  ResultCode result = ExchangeQuietly({address, static_cast<uint8_t>(0x11 + 32 * ald.RecvSeq)}, frame, &length);
+  ResultCode result = ExchangeWith(address, {address, HdlcControl::Rr(ald.RecvSeq)}, frame, &length, true);
   if (result != kSuccess) {
     CountMissedPoll(address);
     return result;
   }
   ald.MissedPolls = 0;
-  return AnswerKind(address, frame, length, payload, true);
+  return PollAnswer(address, frame, length, payload);
 }
 
-// With the POLL class suppressed, the poll's own port lines stay out of the
-// trace; logging is back as it was before anything else is written.
+// With the POLL class suppressed, the poll's own port lines and decoder
+// warnings stay out of the trace. Only this thread's lines of this one
+// exchange are kept quiet: the other thread traces on, and a port failure
+// still reports itself and leaves the trace as it was.
 ResultCode AisgHdlc::ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length) {
   if (!log_.IsClassSuppressed(TraceClass::kPoll)) return ExchangeFrame(request, answer, length);
-  std::lock_guard<std::mutex> lock(busMutex_);
-  bool wasLogging = log_.IsLogging();
-  log_.SetLogging(false);
-  *length = static_cast<uint16_t>(request.size());
-  ResultCode result = ExchangeLocked(request.data(), answer, length);
-  log_.SetLogging(wasLogging);
-  return result;
+  TraceLog::QuietLines quiet(log_);
+  return ExchangeFrame(request, answer, length);
+}
+
+// On a bus of several devices an answer from another address is not this
+// ALD's answer, whatever it says.
+ResultCode AisgHdlc::ExchangeWith(uint8_t address, const std::vector<uint8_t>& request, uint8_t* answer,
+                                  uint16_t* length, bool quiet) {
+  ResultCode result = quiet ? ExchangeQuietly(request, answer, length) : ExchangeFrame(request, answer, length);
+  if (result != kSuccess || *length == 0 || answer[0] == address) return result;
+  log_.Write(kTraceWarning, classTag_, address, "Answer from address %u ignored, the frame was for address %u",
+             answer[0], address);
+  return kProtocolError;
 }
 
 void AisgHdlc::CountMissedPoll(uint8_t address) {
@@ -96,25 +96,27 @@ void AisgHdlc::CountMissedPoll(uint8_t address) {
 
 // A content too short to hold a control octet counts as a frame that does
 // not belong here.
-ResultCode AisgHdlc::AnswerKind(uint8_t address, const uint8_t* frame, uint16_t length, uint8_t* info, bool polling) {
+ResultCode AisgHdlc::PollAnswer(uint8_t address, const uint8_t* frame, uint16_t length, uint8_t* payload) {
   uint8_t control = length >= 2 ? frame[1] : 0xFF;
   switch (ClassifyControl(control)) {
-    case FrameKind::I: {
-      AldRecord& ald = alds_.Record(address);
-      ald.RecvSeq = Next(ald.RecvSeq);
-      std::memcpy(info, frame + 2, length - 2u);
-      return polling ? kLayer7Notification : kSuccess;
-    }
-    case FrameKind::RR: return polling ? kSuccess : kProcedureNotCompleted;
-    case FrameKind::RNR:
-      if (!polling) return kProcedureNotCompleted;
-      log_.Write(kTraceInfo, classTag_, address, "HDLC RNR frame received");
-      return kSuccess;
+    case FrameKind::I: TakeIFrame(address, frame, length, payload); return kLayer7Notification;
+    case FrameKind::RR: return kSuccess;
+    case FrameKind::RNR: log_.Write(kTraceInfo, classTag_, address, "HDLC RNR frame received"); return kSuccess;
     case FrameKind::DM:
       log_.Write(kTraceInfo, classTag_, address, "HDLC disconnect mode frame received");
       return kProtocolError;
     case FrameKind::Other: break;
   }
-  log_.Write(kTraceWarning, classTag_, polling ? address : 0, "Invalid frame received in this contest");
+  return UnexpectedFrame(address);
+}
+
+ResultCode AisgHdlc::UnexpectedFrame(uint8_t aldNumber) {
+  log_.Write(kTraceWarning, classTag_, aldNumber, "Invalid frame received in this contest");
   return kInvalidState;
+}
+
+void AisgHdlc::TakeIFrame(uint8_t address, const uint8_t* frame, uint16_t length, uint8_t* info) {
+  AldRecord& ald = alds_.Record(address);
+  ald.RecvSeq = Next(ald.RecvSeq);
+  std::memcpy(info, frame + 2, length - 2u);
 }

@@ -135,29 +135,47 @@ ResultCode AisgHdlc::AssignAddress(uint8_t slot) {
   uint16_t length = 0;
   ResultCode result = ExchangeFrame(request, answer, &length);
   if (result != kSuccess) return result;
-  result = AssignAddressResponse(slot, answer, length);
+  bool namesAld = false;
+  result = AssignAddressResponse(slot, answer, length, &namesAld);
+  if (!namesAld) return result;
   ald.Address = slot;
   ald.State = kStateAddressed;
   return result;
 }
 
-ResultCode AisgHdlc::AssignAddressResponse(uint8_t slot, const uint8_t* answer, uint16_t length) {
+// The ALD has taken the address only when the answer names the identifier
+// that was assigned: on a bus of several devices any other answer is
+// somebody else's. Parameters and groups that are not asked for are passed
+// over.
+ResultCode AisgHdlc::AssignAddressResponse(uint8_t slot, const uint8_t* answer, uint16_t length, bool* namesAld) {
   static const char* const kParser = "AisgHdlc::AssignAddressResponse";
+  *namesAld = false;
   XidParameters params(answer, length);
   if (!params.HeaderValid()) return FormatError(kParser, slot);
+  const AldRecord& ald = alds_.Record(slot);
+  uint8_t assigned = std::min<uint8_t>(ald.UniqueIdLength, AldRecord::kUniqueIdMax);
   bool uniqueIdSeen = false;
   bool typeSeen = false;
   XidParameters::Parameter p{};
   while (params.Next(p)) {
     bool valid = true;
     switch (p.Pi) {
-      case kPiUniqueId: valid = uniqueIdSeen = ValidUniqueIdLength(p.Pl); break;
+      case kPiUniqueId:
+        valid = uniqueIdSeen = ValidUniqueIdLength(p.Pl);
+        *namesAld = valid && p.Pl == assigned && std::memcmp(p.Value, ald.UniqueId, p.Pl) == 0;
+        if (valid && !*namesAld) {
+          log_.Write(kTraceError, classTag_, slot, "Address assignment answered by %.*s, not by the ALD assigned",
+                     static_cast<int>(p.Pl), reinterpret_cast<const char*>(p.Value));
+          return kProtocolError;
+        }
+        break;
       case kPiDeviceType: valid = typeSeen = p.Pl == 1 && ValidType(p.Value[0]); break;
       case kPiVendorCode: valid = p.Pl == 2; break;
       default: FormatError(kParser, slot); break;
     }
     if (!valid) return FormatError(kParser, slot);
   }
+  if (params.Malformed()) *namesAld = false;
   if (params.Malformed() || !uniqueIdSeen || !typeSeen) return FormatError(kParser, slot);
   return kSuccess;
 }
@@ -169,7 +187,7 @@ ResultCode AisgHdlc::ProtocolVersion(uint8_t address) {
   AppendParameter(request, kPiProtocolVersion, &offered, 1);
   uint8_t answer[kAnswerBuffer];
   uint16_t length = 0;
-  ResultCode result = ExchangeFrame(request, answer, &length);
+  ResultCode result = ExchangeWith(address, request, answer, &length);
   if (result != kSuccess) return result;
   uint8_t version = 0;
   result = ProtocolVersionResponse(address, answer, length, &version);

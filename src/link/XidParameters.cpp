@@ -1,8 +1,12 @@
 #include "link/XidParameters.h"
 
 XidParameters::XidParameters(const uint8_t* content, uint16_t length) : content_(content), length_(length) {
-  if (length < 5 || content[2] != 0x81 || content[3] != 0xF0) return;
-  remaining_ = content[4];
+  if (length < 5 || content[2] != kFormatId) return;
+  unsigned at = 3;
+  while (at + 2u <= length && content[at] != kUserGroup) at += 2u + content[at + 1];
+  if (at + 2u > length) return;
+  remaining_ = content[at + 1];
+  pos_ = static_cast<uint16_t>(at + 2);
   headerValid_ = remaining_ >= 1 && remaining_ <= 79;
   if (!headerValid_) remaining_ = 0;
 }

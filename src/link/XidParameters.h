@@ -3,8 +3,11 @@
 #include <cstdint>
 
 // Walks the parameters of an XID answer's user-defined group (format 0x81,
-// group 0xF0). It never reads past the received content: a group length or a
-// parameter length that runs past it ends the walk as malformed.
+// group 0xF0). Groups of other identifiers ahead of it are stepped over
+// whole, and whatever follows it is left alone, so a device that adds
+// groups of its own is still understood. It never reads past the received
+// content: a group length or a parameter length that runs past it ends the
+// walk as malformed.
 class XidParameters {
  public:
   struct Parameter {
@@ -13,9 +16,12 @@ class XidParameters {
     const uint8_t* Value;
   };
 
+  static constexpr uint8_t kFormatId = 0x81;
+  static constexpr uint8_t kUserGroup = 0xF0;
+
   XidParameters(const uint8_t* content, uint16_t length);
 
-  // Format and group identifiers right, group length 1 to 79.
+  // Format identifier right, a user-defined group of length 1 to 79 found.
   bool HeaderValid() const { return headerValid_; }
   // The next parameter; false once the group length is used up or malformed.
   bool Next(Parameter& out);
