@@ -93,6 +93,25 @@ TEST_F(ScanTest, SameVendorDevicesDifferingAnywhereAreSeparated) {
   ExpectAllConnected(8);
 }
 
+// Identifiers are octets: one that starts with a NUL is no free slot, and
+// two that differ only after a NUL are two ALDs.
+TEST_F(ScanTest, IdentifiersWithNulsAreEnteredWhole) {
+  AddRawRet(std::string("\0KA0000000001", 13));
+  engine.Run();
+  ExpectAllConnected(1);
+  EXPECT_EQ(table.Record(1).UniqueIdLength, 13);
+  EXPECT_FALSE(Traced("WRN"));
+  EXPECT_TRUE(Traced("Found: [1]"));
+
+  engine.Reset();
+  bus.PowerOff(0);
+  AddRawRet(std::string("KA1\0X", 5));
+  AddRawRet(std::string("KA1\0Y", 5));
+  engine.Run();
+  ExpectAllConnected(2);
+  EXPECT_TRUE(Traced("Found: [2]"));
+}
+
 // Two devices with the same identifier can never answer alone: the search
 // gives their vendor up and ends instead of running for ever.
 TEST_F(ScanTest, IdenticalIdentifiersEndTheSearch) {

@@ -210,7 +210,7 @@ ResultCode ScanEngine::ScanWith(const uint8_t* pattern, const uint8_t* mask, uin
   AldTable::Reset(scratch);
   ResultCode r = link_.XidScan(pattern, mask, length, &scratch);
   if (r != kSuccess) return r;
-  unsigned known = table_.FindUniqueId(scratch.UniqueId);
+  unsigned known = table_.FindUniqueId(scratch.UniqueId, scratch.UniqueIdLength);
   if (known != AldTable::kNoSlot) return Rediscovered(known);
   return Enter(scratch);
 }
