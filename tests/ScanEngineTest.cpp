@@ -271,15 +271,26 @@ TEST_F(ScanTest, StopBetweenTheGroupsCarriesTheFoundCountOver) {
   EXPECT_EQ(engine.ReportedCount(), 4);
 }
 
+// The second device comes up while the first is being connected: a scan
+// that went on would find it with its next whole-bus scan.
 TEST_F(ScanTest, StopDuringTheWholeBusLoopEndsWithTheFinishingStep) {
-  AddDevices({Device("singleRet", "KA0000000001")});
+  AddDevices({Device("singleRet", "KA0000000001"), Device("singleRet", "KB0000000002")});
+  bus.PowerOff(1);
   link.onWrite = [this] {
-    if (table.AldCount() == 1 && engine.IsRunning()) engine.Stop();
+    if (table.AldCount() == 1 && engine.IsRunning()) {
+      bus.PowerOn(1);
+      engine.Stop();
+    }
   };
   engine.Run();
+  link.onWrite = nullptr;
   EXPECT_FALSE(engine.IsRunning());
+  EXPECT_TRUE(Traced("Scan stopped"));
   EXPECT_TRUE(Traced("Found: [1]"));
   EXPECT_EQ(engine.ReportedCount(), 1);
+  EXPECT_EQ(link.Scans(), (std::vector<std::string>{kWholeBus}));
+  EXPECT_EQ(table.AldCount(), 1u);
+  bus.WithDevice(1, [](SimAld& d) { EXPECT_EQ(d.Address(), 0); });
 }
 
 TEST_F(ScanTest, ReportedCountsAddUpUntilTaken) {

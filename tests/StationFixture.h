@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,14 @@ class StationTest : public ::testing::Test {
     return traced_;
   }
   bool Traced(const std::string& what) { return Trace().find(what) != std::string::npos; }
+  // A line at this level ("ERR", "WRN", "INF") holds the text.
+  bool TracedAt(const std::string& level, const std::string& what) {
+    std::istringstream lines(Trace());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind(level + " ", 0) == 0 && line.find(what) != std::string::npos) return true;
+    }
+    return false;
+  }
   size_t TraceCount(const std::string& what) {
     const std::string& t = Trace();
     size_t n = 0;
