@@ -4,6 +4,7 @@
 #include "StationFixture.h"
 #include "persist/MemoryProfileStore.h"
 #include "persist/Settings.h"
+#include "sim/SimXid.h"
 
 namespace {
 
@@ -110,6 +111,20 @@ TEST_F(ScanTest, IdentifiersWithNulsAreEnteredWhole) {
   engine.Run();
   ExpectAllConnected(2);
   EXPECT_TRUE(Traced("Found: [2]"));
+}
+
+// Answers that go on past the read belong to the scan that asked; the next
+// scan hears its own answer only.
+TEST_F(ScanTest, AnswersOutlastingTheReadAreNotTakenByTheNextScan) {
+  collisions = VirtualBus::Collisions::kConcat;
+  AddDevices(ManyRets(40));
+  uint8_t all[ScanEngine::kIdLength] = {};
+  EXPECT_NE(link.XidScan(all, all, ScanEngine::kIdLength, &table.Scratch()), kTimeout);
+  EXPECT_TRUE(Traced("Answers go on; waiting for a quiet line"));
+  std::vector<uint8_t> one = SimXid::PadUniqueId(ManyRets(1)[0]["uniqueId"]);
+  std::vector<uint8_t> full(ScanEngine::kIdLength, 0xFF);
+  ASSERT_EQ(link.XidScan(one.data(), full.data(), ScanEngine::kIdLength, &table.Scratch()), kSuccess);
+  EXPECT_EQ(std::string(table.Scratch().UniqueId), ManyRets(1)[0]["uniqueId"]);
 }
 
 // Two devices with the same identifier can never answer alone: the search
