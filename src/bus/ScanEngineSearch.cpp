@@ -1,6 +1,7 @@
 // The search below the whole-bus scans: vendor codes character by character,
-// then the identifier bit by bit. Every step works on the one pair of
-// working buffers and leaves what it wrote for the steps after it.
+// then the identifier bit by bit. The vendor steps work on the one pair of
+// working buffers and leave what they wrote for the steps after them; the
+// bit search hands each half it asks about down as a cube of its own.
 
 #include <algorithm>
 #include <cstring>
