@@ -298,13 +298,18 @@ TEST_F(AldListFormatTest, EveryAldInTheTableInSlotOrder) {
   EXPECT_EQ(AldListCsvText(*std::make_unique<AldTable>(log)), kHeader);
 }
 
+// Answers with the name the user typed, completed as the save dialog does:
+// a new file's name without an extension gets the default one.
 struct ScriptedChooser : FileChooser {
   std::optional<std::string> ChooseSaveFile(const std::string& defaultSuffix,
                                             const std::vector<std::string>& filters) override {
     ++asked;
     suffix = defaultSuffix;
     this->filters = filters;
-    return answer;
+    if (!answer || answer->empty() || !FileExtension(*answer).empty() || std::filesystem::exists(*answer)) {
+      return answer;
+    }
+    return *answer + "." + defaultSuffix;
   }
   std::optional<std::string> answer;
   std::string suffix;
@@ -364,14 +369,25 @@ TEST_F(SaveAldListTest, ExtensionChoosesTheFormat) {
             std::vector<std::string>{"INF MAIN ... Saving ALD's List to: " + dir.File("site.csv")});
   EXPECT_EQ(diagnostics.str(), "");
 
-  for (const char* name : {"site.CSV", "site.txt", "site"}) {
+  for (const char* name : {"site.CSV", "site.txt"}) {
     chooser.answer = dir.File(name);
     EXPECT_EQ(Save(), AldListSaveResult::kSaved);
     std::string text = ReadFile(dir.File(name));
     EXPECT_EQ(text.rfind(kHashes, 0), 0u) << name;
     EXPECT_EQ(text.find('\r'), std::string::npos) << name;
   }
-  EXPECT_EQ(diagnostics.str(), "txt format\ntxt format\ntxt format\n");
+  EXPECT_EQ(diagnostics.str(), "txt format\ntxt format\n");
+}
+
+// A name typed without an extension becomes a comma-separated list.
+TEST_F(SaveAldListTest, NameWithoutExtensionSavesTheCommaSeparatedList) {
+  AddSingleRet();
+  chooser.answer = dir.File("site");
+  EXPECT_EQ(Save(), AldListSaveResult::kSaved);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("site")));
+  EXPECT_EQ(ReadFile(dir.File("site.csv")), AldListCsvText(table));
+  EXPECT_EQ(settings.ALDListFile, dir.File("site.csv"));
+  EXPECT_EQ(diagnostics.str(), "");
 }
 
 TEST_F(SaveAldListTest, ChosenFileIsReplacedWhole) {

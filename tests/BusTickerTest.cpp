@@ -172,9 +172,8 @@ TEST_F(TickerTest, AlarmIndicationsAreTracedAndShown) {
   ForgetTrace();
   windows.Forget();
   poller.PollAll();
-  EXPECT_TRUE(Traced("ERR")) << Trace();
-  EXPECT_TRUE(Traced("MAIN 001 Alarm 'Position Lost' changed to 1"));
-  EXPECT_TRUE(Traced("MAIN 002 [Sub: 2] Alarm 'Actuator Jam Permanent' changed to 1"));
+  EXPECT_TRUE(TracedAt("ERR", "MAIN 001 Alarm 'Position Lost' changed to 1")) << Trace();
+  EXPECT_TRUE(TracedAt("ERR", "MAIN 002 [Sub: 2] Alarm 'Actuator Jam Permanent' changed to 1")) << Trace();
   EXPECT_EQ(windows.Calls(),
             (std::vector<std::string>{"ShowAlarmText Position Lost", "ShowAlarmText Actuator Jam Permanent"}));
   ForgetTrace();

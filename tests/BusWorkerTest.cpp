@@ -184,3 +184,42 @@ TEST_F(WorkerTest, BroadcastResetDuringAScanWaitsForItsEnd) {
   EXPECT_TRUE(worker.ServeRequest());
   ExpectAllConnected(8);
 }
+
+// Start Scan was pressed just before the bus reset, and the worker looks
+// while the reset is under way: it must not take the request, or it would
+// address the devices just reset against the table about to be emptied.
+TEST_F(WorkerTest, BroadcastResetCancelsAPendingScanAndHoldsTheWorkerOff) {
+  AddDevices(ManyRets(3));
+  ScanAndList();
+  control.StartScan();
+  bool looked = false;
+  view.onHide = [&] {
+    if (looked) return;
+    looked = true;
+    worker.Start();
+    // Two looks of the worker: the first has run to its end.
+    ASSERT_TRUE(Eventually([&] { return idle.NowMs() >= 2 * BusWorker::kLookIntervalMs; }));
+  };
+  commands.BroadcastReset();
+  view.onHide = nullptr;
+  ASSERT_TRUE(looked);
+  EXPECT_EQ(control.ScanRequested(), 0);
+  EXPECT_EQ(TraceCount("Scan Started"), 1u);
+  EXPECT_EQ(table.AldCount(), 0u);
+  control.StartScan();
+  ASSERT_TRUE(Eventually([&] { return control.ScanRequested() == 0; }));
+  ExpectAllConnected(3);
+}
+
+// A Start Scan made while the reset runs (its waits let the user interface
+// work) is kept and served once the reset is done.
+TEST_F(WorkerTest, RequestMadeDuringAHoldRunsAfterIt) {
+  AddDevices({Device("singleRet", "KA0000000001")});
+  control.HoldScans();
+  control.StartScan();
+  EXPECT_FALSE(worker.ServeRequest());
+  EXPECT_EQ(control.ScanRequested(), 1);
+  control.ReleaseScans();
+  EXPECT_TRUE(worker.ServeRequest());
+  ExpectAllConnected(1);
+}

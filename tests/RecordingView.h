@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -37,6 +38,7 @@ class RecordingView : public BusView {
     hidden.push_back(slot);
     shown.erase(slot);
     properties.erase(slot);
+    if (onHide) onHide();
     if (failHide) throw std::runtime_error("group gone");
   }
   void SelectAldEntry(uint8_t slot) override { selectedEntries.push_back(slot); }
@@ -58,4 +60,5 @@ class RecordingView : public BusView {
   int documentRefreshes = 0;
   int activations = 0;
   bool failHide = false;
+  std::function<void()> onHide;
 };

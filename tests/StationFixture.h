@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "link/HdlcCodec.h"
 #include "serial/ECommError.h"
 #include "sim/SimLink.h"
+#include "sim/SimSingleRet.h"
 #include "sim/SimSite.h"
 #include "sim/VirtualBus.h"
 
@@ -75,6 +77,17 @@ class StationTest : public ::testing::Test {
     ASSERT_TRUE(SimSite::FromJson(site, bus, settings, &error)) << error;
     bus.SetCollisions(collisions);
   }
+  // A calibrated single RET whose identifier may hold any octets, NULs too
+  // (site files take printable identifiers only).
+  void AddRawRet(const std::string& uniqueId) {
+    SimDeviceConfig config;
+    config.UniqueId = uniqueId;
+    config.VendorCode = uniqueId.substr(0, 2);
+    SimSubunit antenna;
+    antenna.Calibrated = true;
+    bus.Add(std::make_unique<SimSingleRet>(config, std::vector<SimSubunit>{antenna}));
+    bus.SetCollisions(collisions);
+  }
   // Single RETs of a few vendors whose serial numbers differ in their
   // middle and last characters, as on a real site.
   static std::vector<json> ManyRets(int count) {
@@ -102,9 +115,14 @@ class StationTest : public ::testing::Test {
     for (int i = 0; i < n; ++i) ticker.OnTimerTick();
   }
 
+  // The slot's identifier with every octet it has, NULs included.
+  std::string IdIn(unsigned slot) {
+    const AldRecord& ald = table.Record(slot);
+    return std::string(ald.UniqueId, ald.UniqueIdLength);
+  }
   // The simulated device that the table holds in the slot.
   size_t DeviceIn(unsigned slot) {
-    auto index = bus.Find(table.UniqueIdText(slot));
+    auto index = bus.Find(IdIn(slot));
     EXPECT_TRUE(index.has_value()) << slot;
     return index.value_or(0);
   }
@@ -121,6 +139,14 @@ class StationTest : public ::testing::Test {
     return traced_;
   }
   bool Traced(const std::string& what) { return Trace().find(what) != std::string::npos; }
+  // A line at this level ("ERR", "WRN", "INF") holds the text.
+  bool TracedAt(const std::string& level, const std::string& what) {
+    std::istringstream lines(Trace());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind(level + " ", 0) == 0 && line.find(what) != std::string::npos) return true;
+    }
+    return false;
+  }
   size_t TraceCount(const std::string& what) {
     const std::string& t = Trace();
     size_t n = 0;
@@ -139,10 +165,10 @@ class StationTest : public ::testing::Test {
     std::set<std::string> ids;
     for (unsigned slot = 1; slot <= devices; ++slot) {
       const AldRecord& ald = table.Record(slot);
-      ids.insert(table.UniqueIdText(slot));
+      ids.insert(IdIn(slot));
       EXPECT_EQ(ald.Address, slot) << table.UniqueIdText(slot);
       EXPECT_EQ(ald.State, kStateConnected) << table.UniqueIdText(slot);
-      auto index = bus.Find(table.UniqueIdText(slot));
+      auto index = bus.Find(IdIn(slot));
       ASSERT_TRUE(index.has_value()) << table.UniqueIdText(slot);
       bus.WithDevice(*index, [&](SimAld& d) {
         EXPECT_EQ(d.Address(), slot);

@@ -30,11 +30,12 @@ const AldRecord& AldTable::Record(unsigned index) const {
   return index < kSlots ? slots_[index] : slots_[0];
 }
 
-unsigned AldTable::FindUniqueId(const char* uniqueId) const {
-  char wanted[AldRecord::kUniqueIdMax] = {};
-  std::memcpy(wanted, uniqueId, strnlen(uniqueId, sizeof wanted));
+unsigned AldTable::FindUniqueId(const char* uniqueId, unsigned length) const {
+  if (length == 0 || length > AldRecord::kUniqueIdMax) return kNoSlot;
   for (unsigned i = 1; i <= kMaxAld; ++i) {
-    if (std::memcmp(slots_[i].UniqueId, wanted, sizeof wanted) == 0) return i;
+    const AldRecord& r = slots_[i];
+    if (r.InUse == 0 || r.UniqueIdLength != length) continue;
+    if (std::memcmp(r.UniqueId, uniqueId, length) == 0) return i;
   }
   return kNoSlot;
 }

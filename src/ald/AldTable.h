@@ -29,8 +29,10 @@ class AldTable {
   const AldRecord& Record(unsigned index) const;
   AldRecord& Scratch() { return slots_[0]; }
 
-  // First slot 1..254 whose 19 identifier bytes match; kNoSlot when none.
-  unsigned FindUniqueId(const char* uniqueId) const;
+  // First slot 1..254 in use whose identifier has this length and these
+  // octets; kNoSlot when none. Identifiers are octets from the wire: a NUL
+  // is a character like any other.
+  unsigned FindUniqueId(const char* uniqueId, unsigned length) const;
   // Lowest free slot 1..254; kNoSlot when the table is full.
   unsigned FirstFreeSlot() const;
   // Copies the record into the first free slot as DISCOVERED; kNoSlot (and an

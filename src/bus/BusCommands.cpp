@@ -7,6 +7,7 @@
 #include "bus/AldListModel.h"
 #include "bus/BusTicker.h"
 #include "bus/CommFailureReporter.h"
+#include "bus/ScanControl.h"
 #include "bus/ScanEngine.h"
 #include "bus/SelectedAld.h"
 #include "core/Clock.h"
@@ -26,14 +27,15 @@ constexpr uint32_t kReconnectSettleMs = 2000;
 
 }  // namespace
 
-BusCommands::BusCommands(AisgLayer7& layer7, ScanEngine& engine, AldListModel& list, BusTicker& ticker, BusUi ui,
-                         CommFailureReporter& failures)
+BusCommands::BusCommands(AisgLayer7& layer7, ScanEngine& engine, ScanControl& control, AldListModel& list,
+                         BusTicker& ticker, BusUi ui, CommFailureReporter& failures)
     : layer7_(layer7),
       link_(layer7.Link()),
       table_(layer7.Alds()),
       log_(layer7.Log()),
       clock_(layer7.Time()),
       engine_(engine),
+      control_(control),
       list_(list),
       ticker_(ticker),
       ui_(ui),
@@ -50,13 +52,23 @@ void BusCommands::BroadcastReset() {
   failures_.Guard("the bus reset", [this] { ResetBus(); });
 }
 
-// A running scan is ended first: an ALD it addressed after the reset
-// request would keep its address yet be gone from the table, and no later
-// scan would find it again.
+// No scan runs or starts until the table is reset: an ALD addressed after
+// the reset request would keep its address yet be gone from the table, and
+// no later scan would find it again. A pending Start Scan is cancelled.
 void BusCommands::ResetBus() {
   ui_.Windows.CloseAll();
   log_.Write(kTraceInfo, TraceClass::kMain, 0, "Broadcast reset request");
-  engine_.Halt();
+  control_.HoldScans();
+  try {
+    ResetHeldBus();
+  } catch (...) {
+    control_.ReleaseScans();
+    throw;
+  }
+  control_.ReleaseScans();
+}
+
+void BusCommands::ResetHeldBus() {
   link_.ResetRequest();
   HideListedProperties();
   ticker_.ForgetFoundCount();

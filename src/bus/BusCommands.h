@@ -12,6 +12,7 @@ class AldTable;
 class BusTicker;
 class Clock;
 class CommFailureReporter;
+class ScanControl;
 class ScanEngine;
 class TraceLog;
 
@@ -21,8 +22,8 @@ class TraceLog;
 // give Failure).
 class BusCommands {
  public:
-  BusCommands(AisgLayer7& layer7, ScanEngine& engine, AldListModel& list, BusTicker& ticker, BusUi ui,
-              CommFailureReporter& failures);
+  BusCommands(AisgLayer7& layer7, ScanEngine& engine, ScanControl& control, AldListModel& list, BusTicker& ticker,
+              BusUi ui, CommFailureReporter& failures);
 
   void BroadcastReset();
   ResultCode AssignSelected();
@@ -38,6 +39,7 @@ class BusCommands {
   template <class F>
   ResultCode Guarded(const char* activity, F&& f);
   void ResetBus();
+  void ResetHeldBus();
   void HideListedProperties();
   uint8_t SelectedOrWarn();
   ResultCode Assign(uint8_t slot);
@@ -54,6 +56,7 @@ class BusCommands {
   TraceLog& log_;
   Clock& clock_;
   ScanEngine& engine_;
+  ScanControl& control_;
   AldListModel& list_;
   BusTicker& ticker_;
   BusUi ui_;

@@ -10,6 +10,6 @@ BusStation::BusStation(AisgLayer7& layer7, BusUi ui, ScanEngine::OptionsProvider
       list_(layer7, ui.View, ui.Windows),
       poller_(layer7, engine_, list_, ui.Windows, failures_),
       ticker_(engine_, control_, list_, poller_, ui.View, failures_, std::move(pollOptions)),
-      commands_(layer7, engine_, list_, ticker_, ui, failures_),
+      commands_(layer7, engine_, control_, list_, ticker_, ui, failures_),
       aldCommands_(layer7, list_, ui, failures_),
       worker_(engine_, control_, failures_, workerClock ? *workerClock : layer7.Time()) {}

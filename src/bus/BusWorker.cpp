@@ -39,7 +39,12 @@ void BusWorker::WorkerMain() {
 bool BusWorker::ServeRequest() {
   if (!control_.TakeRequest()) return false;
   if (stop_) engine_.Stop();  // Stop may have looked at the engine just before it was armed
-  failures_.Guard("the bus scan", [this] { engine_.RunArmed(); });
+  try {
+    failures_.Guard("the bus scan", [this] { engine_.RunArmed(); });
+  } catch (...) {
+    control_.ScanEnded();  // a bus reset waiting for this scan must not wait for ever
+    throw;
+  }
   control_.ScanEnded();
   return true;
 }

@@ -22,11 +22,14 @@ constexpr uint32_t kReconnectStepMs = 500;
 constexpr uint32_t kReconnectSettleMs = 2000;
 constexpr uint32_t kReloadPauseMs = 500;
 
+// Whatever reached the line, unless it is one well-formed answer, is
+// several devices answering together: a collision, octets that make no
+// frame, or more octets than one answer can have.
 bool IsCollision(ResultCode r) {
-  return r == kCollision || r == kProtocolError;
+  return r != kSuccess && r != kTimeout;
 }
 bool IsAnswer(ResultCode r) {
-  return r == kSuccess || IsCollision(r);
+  return r != kTimeout;
 }
 
 }  // namespace
@@ -75,10 +78,12 @@ void ScanEngine::Run() {
 void ScanEngine::RunArmed() {
   std::lock_guard<std::mutex> lock(runMutex_);
   tableFull_ = false;
+  identical_.clear();
   try {
     ReconnectPass();
     log_.Write(kTraceInfo, TraceClass::kMain, 0, "Scan Started");
     if (SearchBus()) Finish();
+    ReportIdentical();
   } catch (...) {
     // The ALDs entered so far still get their rows, and the next scan can run.
     HandOver();
@@ -177,22 +182,26 @@ bool ScanEngine::SearchGroups(Search& s) {
     if (WholeBusDone(s)) return true;
   }
   if (running_ == 0) return false;
-  if (!IsAnswer(Probe(0x10, 0x10))) return Unresolved();
+  if (!IsAnswer(Probe(0x10, 0x10))) return Unresolved(s);
   RangeScanVID_1('P', 'Z', s);
-  return WholeBusDone(s) || Unresolved();
+  return WholeBusDone(s) || Unresolved(s);
 }
 
 bool ScanEngine::WholeBusDone(Search& s) {
   return s.AllFound || ScanAllUntilTimeout() == kTimeout;
 }
 
-// The search ran out of groups while devices may still be answering
-// together. It ends like any other search, so the next scan and the polls
-// can run, and says so.
-bool ScanEngine::Unresolved() {
-  if (!Halted()) {
-    log_.Write(kTraceWarning, TraceClass::kMain, 0, "Scan ended before every device answered alone; scan again");
-  }
+// The groups ran out while devices may still be answering together: their
+// vendor codes lie outside the letters, or a group's probe was answered by
+// one device while others of the group went unsearched. The whole range of
+// identifiers is then searched bit by bit; the vendor codes searched to
+// their end are passed over. With devices sharing an identifier the whole
+// bus answers for ever, so its scan would tell nothing.
+bool ScanEngine::Unresolved(Search& s) {
+  if (Halted()) return true;
+  if (identical_.empty() && ScanAllUntilTimeout() == kTimeout) return true;
+  log_.Write(kTraceInfo, TraceClass::kMain, 0, "Searching every unique id bit by bit");
+  Resolve(ScanCube(), false, s);
   return true;
 }
 
@@ -213,12 +222,14 @@ ResultCode ScanEngine::ScanMatching(const uint8_t* pattern, const uint8_t* mask,
 }
 
 ResultCode ScanEngine::ScanWith(const uint8_t* pattern, const uint8_t* mask, uint8_t length) {
+  lastScan_ = kTimeout;
   if (Halted()) return kTimeout;
   AldRecord& scratch = table_.Scratch();
   AldTable::Reset(scratch);
   ResultCode r = link_.XidScan(pattern, mask, length, &scratch);
+  lastScan_ = r;
   if (r != kSuccess) return r;
-  unsigned known = table_.FindUniqueId(scratch.UniqueId);
+  unsigned known = table_.FindUniqueId(scratch.UniqueId, scratch.UniqueIdLength);
   if (known != AldTable::kNoSlot) return Rediscovered(known);
   return Enter(scratch);
 }
@@ -308,6 +319,20 @@ void ScanEngine::TableFull(const AldRecord& scratch) {
                         Format("All %u ALD slots are in use: %.19s and any further ALDs were left out.",
                                AldTable::kMaxAld, scratch.UniqueId),
                         UserMessages::Icon::kError);
+}
+
+// Devices that share an identifier answer every scan that one of them
+// answers; no mask tells them apart and no address can be given to one
+// alone. The user is told which identifiers they are.
+void ScanEngine::ReportIdentical() {
+  if (identical_.empty()) return;
+  std::string ids;
+  for (const ScanCube& id : identical_) ids += (ids.empty() ? "" : ", ") + id.IdentifierText();
+  messages_.ShowMessage("Identical unique ids",
+                        Format("Several ALDs answer with the same unique id: %s. ALDs that share a unique id cannot "
+                               "be addressed apart; they were left out.",
+                               ids.c_str()),
+                        UserMessages::Icon::kWarning);
 }
 
 void ScanEngine::Debug(const std::string& text) {

@@ -5,7 +5,9 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "bus/ScanCube.h"
 #include "layer7/ResultCode.h"
 #include "persist/ScanOptions.h"
 #include "persist/ScanOptionsSink.h"
@@ -71,11 +73,14 @@ class ScanEngine : public ScanOptionsSink {
  private:
   // The state of one search, handed from step to step.
   struct Search {
-    bool AllFound = false;       // the whole bus went quiet after a vendor was exhausted
-    bool VendorDone = false;     // the current vendor code has no device left
-    int Restarts = 0;            // bit searches restarted from the last position, nested
-    uint8_t FoundAtRestart = 0;  // the found count when the innermost restart began
+    bool AllFound = false;    // the whole bus went quiet after a vendor was exhausted
+    bool VendorDone = false;  // the current vendor code has no device left
+    // Vendor codes searched to their end: only devices sharing an
+    // identifier still answer there.
+    std::vector<ScanCube> Resolved;
   };
+  // Who answered one device scan.
+  enum class Heard { kNobody, kAlone, kSeveral };
 
   // Reconnecting the lost ALDs.
   void ReconnectPass();
@@ -85,7 +90,7 @@ class ScanEngine : public ScanOptionsSink {
   bool SearchBus();
   bool SearchGroups(Search& s);
   bool WholeBusDone(Search& s);
-  bool Unresolved();
+  bool Unresolved(Search& s);
   ResultCode Probe(uint8_t pattern, uint8_t mask);
   ResultCode ScanOne();
   ResultCode ScanMatching(const uint8_t* pattern, const uint8_t* mask, uint8_t length);
@@ -96,6 +101,7 @@ class ScanEngine : public ScanOptionsSink {
   ResultCode Assign(uint8_t slot);
   ResultCode ScanAllUntilTimeout();
   void TableFull(const AldRecord& scratch);
+  void ReportIdentical();
   bool Halted() const { return running_ == 0 || tableFull_; }
   void Finish();
   void HandOver();
@@ -106,12 +112,11 @@ class ScanEngine : public ScanOptionsSink {
   int RangeScanVID_2(char c1, char from, char to, Search& s);
   int BisectVendor(Search& s);
   ResultCode RangeScanVendor(const uint8_t* pattern, Search& s);
-  int BisectPosition(uint8_t length, int position, Search& s);
-  int BisectStep(uint8_t length, int position, Search& s);
-  int RestartBisect(Search& s);
-  int GiveUpVendor(Search& s);
-  ResultCode ProbeByte(uint8_t length, int position, Search& s);
-  ResultCode ExhaustProbed(Search& s);
+  ResultCode VendorExhausted(const uint8_t* pattern, Search& s);
+  bool Resolve(const ScanCube& cube, bool severalKnown, Search& s);
+  Heard Listen(const ScanCube& cube, bool& taken);
+  bool HoldsIdentical(const ScanCube& cube) const;
+  void Identical(const ScanCube& cube);
   void SetWorking(std::initializer_list<uint8_t> pattern, std::initializer_list<uint8_t> mask);
   std::string PatternText(const uint8_t* pattern) const;
   void Debug(const std::string& text);
@@ -139,6 +144,8 @@ class ScanEngine : public ScanOptionsSink {
 
   // Worker-thread state of the running search.
   bool tableFull_ = false;
+  ResultCode lastScan_ = kTimeout;   // the device scan of the last ScanWith, before any addressing
+  std::vector<ScanCube> identical_;  // identifiers that several devices answer with
   uint8_t pattern_[kIdLength + 1] = {};
   uint8_t mask_[kIdLength + 1] = {};
   uint8_t idLength_ = kIdLength;

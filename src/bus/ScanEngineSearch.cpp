@@ -1,6 +1,7 @@
 // The search below the whole-bus scans: vendor codes character by character,
-// then the identifier bit by bit. Every step works on the one pair of
-// working buffers and leaves what it wrote for the steps after it.
+// then the identifier bit by bit. The vendor steps work on the one pair of
+// working buffers and leave what they wrote for the steps after them; the
+// bit search hands each half it asks about down as a cube of its own.
 
 #include <algorithm>
 #include <cstring>
@@ -10,19 +11,20 @@
 
 namespace {
 
-// Rounds of the bit search in a row that enter nothing before the vendor
-// code is given up. Devices whose identifiers the masks cannot tell apart
-// (the same identifier twice) would otherwise keep the search going for
-// ever; a restart from the last position is likewise only made while the
-// one it is nested in has entered something.
+// Times in a row a device may answer alone and still not take its address
+// before the search leaves it; and answers alone in a row that the search
+// takes from one scan at all (after the first, only a device that ignores
+// the address it took, or one that has just come up, answers again).
 constexpr int kMaxStalls = 3;
-constexpr int kRestartPosition = 3;
+constexpr int kMaxAlone = 8;
 
+// Whatever reached the line, unless it is one well-formed answer, is
+// several devices answering together.
 bool IsCollision(ResultCode r) {
-  return r == kCollision || r == kProtocolError;
+  return r != kSuccess && r != kTimeout;
 }
 bool IsAnswer(ResultCode r) {
-  return r == kSuccess || IsCollision(r);
+  return r != kTimeout;
 }
 uint8_t Octet(char c) {
   return static_cast<uint8_t>(c);
@@ -94,17 +96,16 @@ int ScanEngine::RangeScanVID_2(char c1, char from, char to, Search& s) {
   return 1;
 }
 
-// Repeats the bit search from the last position until the vendor code is
-// exhausted.
+// The vendor code collided: its identifiers are told apart bit by bit.
+// Once every device of it has answered alone, the whole bus is asked
+// whether anything is left.
 int ScanEngine::BisectVendor(Search& s) {
-  int stalls = 0;
-  while (!s.VendorDone) {
-    uint8_t before = found_;
-    if (BisectPosition(idLength_, idLength_ - 1, s) == 0) return 0;
-    if (s.VendorDone) break;
-    stalls = found_ == before ? stalls + 1 : 0;
-    if (stalls >= kMaxStalls) return GiveUpVendor(s);
-  }
+  ScanCube vendor = ScanCube::Vendor(pattern_[0], pattern_[1]);
+  Resolve(vendor, true, s);
+  if (Halted()) return 1;
+  s.Resolved.push_back(vendor);
+  s.VendorDone = true;
+  VendorExhausted(vendor.Pattern, s);
   return 1;
 }
 
@@ -119,8 +120,13 @@ ResultCode ScanEngine::RangeScanVendor(const uint8_t* pattern, Search& s) {
   if (r != kTimeout) return r;
   s.VendorDone = true;
   if (!found) return kTimeout;
+  return VendorExhausted(pattern, s);
+}
+
+// A whole bus that is quiet once a vendor code is exhausted ends the search.
+ResultCode ScanEngine::VendorExhausted(const uint8_t* pattern, Search& s) {
   log_.Write(kTraceInfo, TraceClass::kMain, 0, "Found all of Vendor [%s]", PatternText(pattern).c_str());
-  r = ScanAllUntilTimeout();
+  ResultCode r = ScanAllUntilTimeout();
   if (r == kTimeout) {
     s.AllFound = true;
     Debug("Scan all returned timeout to RangeScanVendor \n");
@@ -128,73 +134,73 @@ ResultCode ScanEngine::RangeScanVendor(const uint8_t* pattern, Search& s) {
   return r;
 }
 
-int ScanEngine::BisectPosition(uint8_t length, int position, Search& s) {
-  if (BisectStep(length, position, s) == 0) return 0;
-  for (;;) {
-    if (s.VendorDone || s.AllFound) return 1;
-    ResultCode r = ScanMatching(pattern_, mask_, length);
-    if (r == kTimeout) {
-      pattern_[position] = 0;
-      mask_[position] = 0;
-      return 1;
-    }
-    if (r == kSuccess) {
-      if (RangeScanVendor(pattern_, s) == kTimeout) return 1;
-      if (s.VendorDone || s.AllFound) return 1;
-    }
-    if (BisectStep(length, position, s) == 0) return 0;
+// Enters every device of the cube that can be told apart from the others,
+// splitting the cube in halves on one identifier bit after the other until
+// each device answers alone. severalKnown: the cube is known to hold
+// several answering devices, so its own scan is skipped. Returns whether
+// anything answered in the cube (true when it was not asked).
+//
+// The bits are taken from the vendor code first, then from the last octet
+// of the identifier towards the vendor code, each from its lowest bit, the
+// way serial numbers differ; the half with the bit set is asked first, so
+// that a bit all devices have clear costs a single quiet scan.
+bool ScanEngine::Resolve(const ScanCube& cube, bool severalKnown, Search& s) {
+  if (Halted()) return true;
+  for (const ScanCube& done : s.Resolved) {
+    if (cube.Within(done)) return true;
   }
-}
-
-// The search never goes below position 0: once the restart from the last
-// position has exhausted the vendor there is nothing left to descend for.
-int ScanEngine::BisectStep(uint8_t length, int position, Search& s) {
-  ResultCode r = ProbeByte(length, position, s);
-  if (s.VendorDone || s.AllFound || r == kTimeout) return 1;
-  if (position <= kRestartPosition && RestartBisect(s) == 0) return 0;
-  if (position == 0) return 1;
-  return BisectPosition(length, position - 1, s);
-}
-
-int ScanEngine::RestartBisect(Search& s) {
-  if (s.Restarts > 0 && found_ == s.FoundAtRestart) return GiveUpVendor(s);
-  Search outer = s;
-  ++s.Restarts;
-  s.FoundAtRestart = found_;
-  int r = BisectVendor(s);
-  s.Restarts = outer.Restarts;
-  s.FoundAtRestart = outer.FoundAtRestart;
-  return r;
-}
-
-int ScanEngine::GiveUpVendor(Search& s) {
-  log_.Write(kTraceWarning, TraceClass::kMain, 0, "Devices of vendor [%.2s] could not be told apart",
-             reinterpret_cast<const char*>(pattern_));
-  s.VendorDone = true;
-  return 1;
-}
-
-// Finds, bit by bit from the least significant, a value that the octet at
-// this position has in some matching device.
-ResultCode ScanEngine::ProbeByte(uint8_t length, int position, Search& s) {
-  uint8_t acc = 0;
-  for (int bit = 0; bit < 8; ++bit) {
-    uint8_t v = static_cast<uint8_t>(acc | (1u << bit));
-    pattern_[position] = v;
-    mask_[position] = v;
-    ResultCode r = ScanMatching(pattern_, mask_, length);
-    if (r == kTimeout) continue;
-    acc = v;
-    if (r == kSuccess) return ExhaustProbed(s);
+  bool complete = cube.Complete();
+  bool answered = false;
+  if (!(severalKnown || HoldsIdentical(cube)) || complete) {
+    int stalls = 0;
+    int alone = 0;
+    bool taken = false;
+    Heard heard;
+    while ((heard = Listen(cube, taken)) == Heard::kAlone) {
+      answered = true;
+      // A device that answers alone yet does not take its address would
+      // answer for ever.
+      if (!taken) ++stalls;
+      if (stalls >= kMaxStalls || ++alone >= kMaxAlone) return true;
+    }
+    if (heard == Heard::kNobody) return answered;
   }
-  pattern_[position] = acc;
-  mask_[position] = 0xFF;
-  ResultCode r = ScanMatching(pattern_, mask_, length);
-  if (r != kSuccess && r != kTimeout) return r;
-  return ExhaustProbed(s);
+  if (complete) {
+    Identical(cube);
+    return true;
+  }
+  static const int kOctetOrder[ScanCube::kLength] = {0, 1, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2};
+  for (int octet : kOctetOrder) {
+    for (int bit = 0; bit < 8; ++bit) {
+      auto b = static_cast<uint8_t>(1u << bit);
+      if ((cube.Mask[octet] & b) != 0) continue;
+      bool setAnswered = Resolve(cube.Half(octet, b, true), false, s);
+      Resolve(cube.Half(octet, b, false), !setAnswered, s);
+      return true;
+    }
+  }
+  return true;
 }
 
-ResultCode ScanEngine::ExhaustProbed(Search& s) {
-  ResultCode r = RangeScanVendor(pattern_, s);
-  return IsCollision(r) ? r : kTimeout;
+// One device scan of the whole identifier length; a device that answers
+// alone is entered, and taken tells whether it got its address and link.
+ScanEngine::Heard ScanEngine::Listen(const ScanCube& cube, bool& taken) {
+  ResultCode r = ScanMatching(cube.Pattern, cube.Mask, ScanCube::kLength);
+  taken = r == kSuccess;
+  if (Halted() || lastScan_ == kTimeout) return Heard::kNobody;
+  return lastScan_ == kSuccess ? Heard::kAlone : Heard::kSeveral;
+}
+
+bool ScanEngine::HoldsIdentical(const ScanCube& cube) const {
+  for (const ScanCube& id : identical_) {
+    if (id.Within(cube)) return true;
+  }
+  return false;
+}
+
+void ScanEngine::Identical(const ScanCube& cube) {
+  if (HoldsIdentical(cube)) return;
+  identical_.push_back(cube);
+  log_.Write(kTraceWarning, TraceClass::kMain, 0,
+             "Several ALDs answer with the unique id %s: they cannot be told apart", cube.IdentifierText().c_str());
 }

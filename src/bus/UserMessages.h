@@ -11,7 +11,7 @@
 // while it reports. Called on the user-interface thread it may be modal.
 class UserMessages {
  public:
-  enum class Icon { kNone, kInformation, kError };
+  enum class Icon { kNone, kInformation, kWarning, kError };
 
   virtual ~UserMessages() = default;
   // An empty title stands for the application's name.

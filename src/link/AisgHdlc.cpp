@@ -79,6 +79,7 @@ ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uin
   Write(tx, txLength);
   uint8_t rx[HdlcCodec::kBufferSize] = {};
   uint32_t received = std::min<uint32_t>(Read(rx, HdlcCodec::kBufferSize), HdlcCodec::kBufferSize);
+  lastReadFull_ = received == HdlcCodec::kBufferSize;
   *length = 0;
   if (received == 0) return kTimeout;
   uint8_t decoded[HdlcCodec::kMaxDecoded] = {};
@@ -90,6 +91,29 @@ ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uin
 ResultCode AisgHdlc::ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length) {
   *length = static_cast<uint16_t>(request.size());
   return Exchange(request.data(), answer, length);
+}
+
+// Every device a broadcast names may answer it. Devices that wait for a
+// quiet line answer one after the other, and on a big bus their answers go
+// on long after the read is full; the next request must not take what is
+// left of them for its own answer.
+ResultCode AisgHdlc::ExchangeBroadcast(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length) {
+  std::lock_guard<std::mutex> lock(busMutex_);
+  *length = static_cast<uint16_t>(request.size());
+  ResultCode result = ExchangeLocked(request.data(), answer, length);
+  if (lastReadFull_) AwaitQuietLine();
+  return result;
+}
+
+// Reads until a read ends in silence rather than a full buffer; bounded, so
+// that a device that never stops sending cannot hold the bus for ever.
+void AisgHdlc::AwaitQuietLine() {
+  constexpr int kMaxReads = 256;  // about the answers of a thousand devices
+  log_.Write(kTraceInfo, classTag_, 0, "Answers go on; waiting for a quiet line");
+  uint8_t rx[HdlcCodec::kBufferSize];
+  for (int i = 0; i < kMaxReads; ++i) {
+    if (Read(rx, HdlcCodec::kBufferSize) < HdlcCodec::kBufferSize) return;
+  }
 }
 
 void AisgHdlc::AddLinkObserver(LinkObserver* observer) {

@@ -77,6 +77,8 @@ class AisgHdlc : public AisgSerial {
  private:
   ResultCode ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length);
   ResultCode ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
+  ResultCode ExchangeBroadcast(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
+  void AwaitQuietLine();
   ResultCode ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
   // An exchange with the ALD at address: an answer from another address is
   // no answer (traced, Protocol Error).
@@ -104,6 +106,7 @@ class AisgHdlc : public AisgSerial {
   AldTable& alds_;
   const char* classTag_;
   std::mutex busMutex_;
+  bool lastReadFull_ = false;  // guarded by busMutex_: the last answer filled the whole read
   std::mutex observerMutex_;
   std::vector<LinkObserver*> observers_;
 };

@@ -89,7 +89,7 @@ ResultCode AisgHdlc::XidScan(const uint8_t* pattern, const uint8_t* mask, uint8_
   log_.Write(kTraceInfo, classTag_, 0, "XID scan request");
   uint8_t answer[kAnswerBuffer];
   uint16_t answerLength = 0;
-  ResultCode result = ExchangeFrame(request, answer, &answerLength);
+  ResultCode result = ExchangeBroadcast(request, answer, &answerLength);
   if (result != kSuccess) return result;
   return ScanResponse(answer, answerLength, *record);
 }
