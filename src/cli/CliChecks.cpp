@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 #include "ald/DeviceData.h"
 #include "bus/EntryText.h"
@@ -184,9 +185,18 @@ std::optional<uint8_t> FieldByName(const std::string& text) {
     if (id > 0xFE || DataFieldInfoOf(static_cast<uint8_t>(id)).Group == FieldGroup::kNone) return std::nullopt;
     return static_cast<uint8_t>(id);
   }
-  for (unsigned i = 1; i < 0xFF; ++i) {
-    const DataFieldInfo& info = DataFieldInfoOf(static_cast<uint8_t>(i));
-    if (info.Group != FieldGroup::kNone && Folded(info.Name) == Folded(text)) return info.Id;
+  // The names of the fields, folded once.
+  static const std::vector<std::pair<std::string, uint8_t>> kFolded = [] {
+    std::vector<std::pair<std::string, uint8_t>> names;
+    for (unsigned i = 1; i < 0xFF; ++i) {
+      const DataFieldInfo& info = DataFieldInfoOf(static_cast<uint8_t>(i));
+      if (info.Group != FieldGroup::kNone) names.emplace_back(Folded(info.Name), info.Id);
+    }
+    return names;
+  }();
+  std::string folded = Folded(text);
+  for (const auto& [name, id] : kFolded) {
+    if (name == folded) return id;
   }
   return std::nullopt;
 }

@@ -2,6 +2,7 @@
 
 #include "cli/CliChecks.h"
 #include "cli/CliHelp.h"
+#include "core/Format.h"
 #include "serial/AisgSerial.h"
 
 namespace {
@@ -93,7 +94,7 @@ bool CliPlan::ReadFiles(std::string& error) {
   if (!CliChecks::Files(Command, error)) return false;
   for (const CliScript::Line& line : Script) {
     if (!CliChecks::Files(line.Command, error)) {
-      error = Command.Args[0] + ":" + std::to_string(line.Number) + ": " + error;
+      error = Format("%s:%d: %s", Command.Args[0].c_str(), line.Number, error.c_str());
       return false;
     }
   }

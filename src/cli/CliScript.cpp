@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "cli/CliChecks.h"
+#include "core/Format.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ bool CliScript::Parse(std::istream& in, const std::string& name, std::vector<Lin
     bool skip = false;
     std::string why;
     if (!ParseLine(text, c, skip, why)) {
-      error = name + ":" + std::to_string(number) + ": " + why;
+      error = Format("%s:%d: %s", name.c_str(), number, why.c_str());
       return false;
     }
     if (!skip) lines.push_back({number, c});
