@@ -70,7 +70,10 @@ Exit RunAldsim(const std::string& args) {
   const char* bin = std::getenv("TILTDECK_BIN");
   TempDir dir;
   std::string err = dir.File("err.txt");
-  std::string command = std::string(bin ? bin : "build/bin") + "/aldsim " + args + " >/dev/null 2>" + err;
+  // A simulator that serves instead of refusing is ended after 10 s, so the
+  // test fails rather than hangs.
+  std::string command =
+      "timeout 10 " + std::string(bin ? bin : "build/bin") + "/aldsim " + args + " >/dev/null 2>" + err;
   int status = std::system(command.c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(err)};
 }
