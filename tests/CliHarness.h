@@ -90,7 +90,7 @@ class CliHarness {
     all.insert(all.end(), args.begin(), args.end());
     std::ostringstream out, err;
     Run r;
-    r.Status = RunCli(all, out, err, CliEnvironment{&clock, progress});
+    r.Status = RunCli(all, out, err, CliEnvironment{&clock, progress, {}});
     r.Out = out.str();
     r.Err = err.str();
     return r;

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <tuple>
+
+#include "ald/AlarmList.h"
 #include "ald/AldType.h"
 #include "ald/DeviceData.h"
 #include "bus/EntryText.h"
@@ -24,9 +28,22 @@ TEST(CliPageRules, EntryTextTakesWholeNumbersAndLeadingIntegers) {
   for (const char* bad : {"2,5", "2.5x", " 2.5", "abc", "nan", "inf", "+", "+-1"}) {
     EXPECT_FALSE(EntryText::Number(bad).has_value()) << bad;
   }
-  EXPECT_EQ(EntryText::Integer("12abc"), 12);
-  EXPECT_EQ(EntryText::Integer("-7"), -7);
-  EXPECT_EQ(EntryText::Integer("abc"), 0);
+  EXPECT_EQ(EntryText::WholeInteger("-7"), -7);
+  EXPECT_EQ(EntryText::WholeInteger("+7"), 7);
+  EXPECT_EQ(EntryText::WholeInteger(""), 0);
+  for (const char* bad : {"12abc", "abc", "6o", "1.0", " 1", "+", "-", "99999999999999999999"}) {
+    EXPECT_FALSE(EntryText::WholeInteger(bad).has_value()) << bad;
+  }
+  // Within the field's octets after scaling, and no value lost to a step.
+  EXPECT_EQ(EntryText::Scaled(25.5, 10.0, 0, 255), 255);
+  EXPECT_EQ(EntryText::Scaled(2.59, 10.0, 0, 255), 25);
+  EXPECT_FALSE(EntryText::Scaled(25.6, 10.0, 0, 255).has_value());
+  EXPECT_FALSE(EntryText::Scaled(-0.1, 10.0, 0, 255).has_value());
+  EXPECT_EQ(EntryText::Scaled(-0.09, 10.0, 0, 255), std::nullopt) << "not 0: smaller than one step";
+  EXPECT_EQ(EntryText::Scaled(0.0, 0.25, 0, 255), 0);
+  EXPECT_FALSE(EntryText::Scaled(0.1, 0.25, 0, 255).has_value());
+  EXPECT_EQ(EntryText::Scaled(-3276.8, 10.0, INT16_MIN, INT16_MAX), INT16_MIN);
+  EXPECT_FALSE(EntryText::Scaled(1e300, 10.0, INT16_MIN, INT16_MAX).has_value());
   EXPECT_EQ(EntryText::Truncate8(10.3, 4.0), 41);          // 41.2 truncated
   EXPECT_EQ(EntryText::Truncate16(-2.59, 10.0), 0xFFE7);   // -25 in 16 bits
   EXPECT_EQ(EntryText::Truncate8(70.0, 4.0), 280 & 0xFF);  // cut to the width
@@ -49,6 +66,17 @@ TEST(CliPageRules, SetTiltChecksTheAntennaLimits) {
   EXPECT_EQ(RetPage::TiltText(-25), "-2.5");
   EXPECT_TRUE(RetPage::RefusesToMove(kNotCalibrated));
   EXPECT_FALSE(RetPage::RefusesToMove(kSuccess));
+  // A multi RET's alarm read gives the last alarm's code: a raised "Not
+  // Calibrated" before it still holds the antenna.
+  AlarmList alarms;
+  alarms.AlarmCount = 2;
+  alarms.AlarmCodes[0] = kNotCalibrated;
+  alarms.AlarmStates[0] = 1;
+  alarms.AlarmCodes[1] = kOutOfRange;
+  alarms.AlarmStates[1] = 1;
+  EXPECT_TRUE(RetPage::RefusesToMove(kOutOfRange, alarms));
+  alarms.AlarmStates[0] = 0;
+  EXPECT_FALSE(RetPage::RefusesToMove(kOutOfRange, alarms));
   EXPECT_EQ(RetPage::NotCalibratedText(3), "ALD#3 is Not Calibrated. Please perform Calibration");
   EXPECT_EQ(RetPage::ConfigDownloadErrorText(kTimeout), "Error:  Timeout\nPlease check the file and download again");
 }
@@ -67,6 +95,38 @@ TEST(CliPageRules, TmaPageConvertsQuartersOfDecibels) {
   EXPECT_EQ(TmaPage::ModeText(7), "7");
 }
 
+// The subunit's limits and resolution decide which gains exist; a gain cut
+// to an octet would reach the device as another.
+TEST(CliPageRules, TmaGainWithinTheLimitsOnTheResolutionGrid) {
+  const TmaPage::GainLimits limits{16, 48, 8};  // 4.0 to 12.0 dB in steps of 0.5 dB
+  TmaPage::GainCheck g = TmaPage::CheckGain("10.5", limits);
+  EXPECT_EQ(g.Verdict, TmaPage::GainCheck::Status::kOk);
+  EXPECT_EQ(g.Quarters, 42);
+  EXPECT_EQ(TmaPage::CheckGain("4", limits).Quarters, 16);
+  EXPECT_EQ(TmaPage::CheckGain("12.0", limits).Quarters, 48);
+  g = TmaPage::CheckGain("10.25", limits);
+  EXPECT_EQ(g.Verdict, TmaPage::GainCheck::Status::kNotAllowed);
+  EXPECT_EQ(g.Message,
+            "Gain 10.25 dB is not allowed: the TMA allows 4.0 to 12.0 dB in steps of 0.5 dB; nearest allowed: 10.0 or "
+            "10.5 dB");
+  EXPECT_EQ(TmaPage::CheckGain("68", limits).Message,
+            "Gain 68 dB is not allowed: the TMA allows 4.0 to 12.0 dB in steps of 0.5 dB; nearest allowed: 12.0 dB");
+  EXPECT_EQ(TmaPage::CheckGain("-60", limits).Verdict, TmaPage::GainCheck::Status::kNotAllowed);
+  EXPECT_EQ(TmaPage::CheckGain("", limits).Verdict, TmaPage::GainCheck::Status::kNotAllowed);  // 0 dB
+  g = TmaPage::CheckGain("2,5", limits);
+  EXPECT_EQ(g.Verdict, TmaPage::GainCheck::Status::kInvalid);
+  EXPECT_EQ(g.Message, "Invalid Tilt value.") << "the page keeps its message";
+  // A resolution of 0 is the step a gain travels in; a finer one than a
+  // quarter allows only the gains a quarter-dB octet carries.
+  EXPECT_EQ(TmaPage::CheckGain("4.25", {16, 48, 0}).Quarters, 17);
+  EXPECT_EQ(TmaPage::CheckGain("4.0625", {16, 48, 1}).Verdict, TmaPage::GainCheck::Status::kNotAllowed);
+  EXPECT_EQ(TmaPage::CheckGain("4.25", {16, 48, 1}).Quarters, 17);
+  EXPECT_EQ(TmaPage::CheckGain("12", {48, 48, 4}).Quarters, 48);
+  EXPECT_EQ(TmaPage::CheckGain("11", {48, 48, 4}).Message, "Gain 11 dB is not allowed: the TMA allows only 12.0 dB");
+  EXPECT_EQ(TmaPage::CheckGain("5", {48, 16, 4}).Message,
+            "Gain 5 dB is not allowed: the TMA's limits 12.0 to 4.0 dB allow no gain");
+}
+
 TEST(CliPageRules, TextFieldsRefuseLongAndPadShortTexts) {
   DeviceData d;
   FieldPages::Entry e = FieldPages::ApplyEntry(kFieldAntennaModelNumber, {"ABC"}, d);
@@ -83,6 +143,12 @@ TEST(CliPageRules, TextFieldsRefuseLongAndPadShortTexts) {
   d.TmaSubunitType = 9;
   EXPECT_EQ(FieldPages::ApplyEntry(kFieldTmaType, {""}, d).Verdict, Status::kShorter);
   EXPECT_EQ(d.TmaSubunitType, 0);
+  EXPECT_EQ(FieldPages::ApplyEntry(kFieldTmaType, {"7"}, d).Verdict, Status::kOk);
+  EXPECT_EQ(d.TmaSubunitType, 7);
+  for (const char* bad : {"x", "-", "+"}) {
+    EXPECT_EQ(FieldPages::ApplyEntry(kFieldTmaType, {bad}, d).Message, "Invalid TMA Type value.") << bad;
+  }
+  EXPECT_EQ(d.TmaSubunitType, 7);
 }
 
 TEST(CliPageRules, NumberFieldsConvertAndCheckTheirRange) {
@@ -113,10 +179,59 @@ TEST(CliPageRules, NumberFieldsConvertAndCheckTheirRange) {
   EXPECT_EQ(d.TmaMaxGain, 41);
   EXPECT_EQ(FieldPages::ApplyEntry(kFieldTmaGainResolution, {"16"}, d).Verdict, Status::kOk);
   EXPECT_EQ(d.TmaGainResolution, 4);
-  EXPECT_EQ(FieldPages::ApplyEntry(kFieldAntennaBeamwidth, {"65", "x", "6o"}, d).Verdict, Status::kOk);
+  EXPECT_EQ(FieldPages::ApplyEntry(kFieldAntennaBeamwidth, {"65", "", "60"}, d).Verdict, Status::kOk);
   EXPECT_EQ(d.BeamwidthForBands[0], 65);
   EXPECT_EQ(d.BeamwidthForBands[1], 0);
-  EXPECT_EQ(d.BeamwidthForBands[2], 6);
+  EXPECT_EQ(d.BeamwidthForBands[2], 60);
+}
+
+// Each value the field's octets cannot hold, and each text that is not a
+// number over its whole length, is refused with the field's message, and
+// nothing of the field is stored.
+TEST(CliPageRules, NumbersMustFitTheFieldAfterScaling) {
+  DeviceData d;
+  d.MaxSupportedTilt = 120;
+  d.GainForBands[0] = 171;
+  d.BeamwidthForBands[0] = 65;
+  d.TmaMaxGain = 48;
+  d.TmaGainResolution = 4;
+  d.TmaRxBandMin = 1710;
+  const std::vector<std::tuple<uint8_t, std::vector<std::string>, std::string>> refused = {
+      {kFieldAntennaMaxTilt, {"5000"}, "Invalid Tilt value."},
+      {kFieldAntennaMinTilt, {"-3276.9"}, "Invalid Tilt value."},
+      {kFieldAntennaGain, {"30"}, "Invalid Gain value."},
+      {kFieldAntennaGain, {"1", "-1"}, "Invalid Gain value."},
+      {kFieldAntennaGain, {"0.01"}, "Invalid Gain value."},
+      {kFieldAntennaBeamwidth, {"70000"}, "Invalid Beamwidth value."},
+      {kFieldAntennaBeamwidth, {"65", "-1"}, "Invalid Beamwidth value."},
+      {kFieldAntennaBeamwidth, {"1x"}, "Invalid Beamwidth value."},
+      {kFieldAntennaBeamwidth, {"abc"}, "Invalid Beamwidth value."},
+      {kFieldAntennaFrequencyBand08, {"65536"}, "Invalid Frequency Band value."},
+      {kFieldTmaMaxSupportGain, {"100"}, "Invalid Gain value."},
+      {kFieldTmaMinSupportGain, {"-0.25"}, "Invalid Gain value."},
+      {kFieldTmaGainResolution, {"0.1"}, "Invalid Gain value."},
+      {kFieldTmaGainResolution, {"1024"}, "Invalid Gain value."},
+      {kFieldTmaRxFrequencyBand, {"abc", "def"}, "Invalid Rx Frequency Band value."},
+      {kFieldTmaTxFrequencyBand, {"1805", "-1880"}, "Invalid Tx Frequency Band value."},
+  };
+  for (const auto& [field, texts, message] : refused) {
+    FieldPages::Entry e = FieldPages::ApplyEntry(field, texts, d);
+    EXPECT_EQ(e.Verdict, Status::kRefused) << texts[0];
+    EXPECT_EQ(e.Message, message) << texts[0];
+  }
+  EXPECT_EQ(d.MaxSupportedTilt, 120);
+  EXPECT_EQ(d.GainForBands[0], 171);
+  EXPECT_EQ(d.BeamwidthForBands[0], 65);
+  EXPECT_EQ(d.TmaMaxGain, 48);
+  EXPECT_EQ(d.TmaGainResolution, 4);
+  EXPECT_EQ(d.TmaRxBandMin, 1710);
+  // The largest values that fit are taken as before.
+  EXPECT_EQ(FieldPages::ApplyEntry(kFieldAntennaMinTilt, {"-3276.8"}, d).Verdict, Status::kOk);
+  EXPECT_EQ(d.MinSupportedTilt, INT16_MIN);
+  EXPECT_EQ(FieldPages::ApplyEntry(kFieldTmaGainResolution, {"1023.9"}, d).Verdict, Status::kOk);
+  EXPECT_EQ(d.TmaGainResolution, 255);
+  EXPECT_EQ(FieldPages::ApplyEntry(kFieldTmaTxFrequencyBand, {"65535", "0"}, d).Verdict, Status::kOk);
+  EXPECT_EQ(d.TmaTxBandMin, 65535);
 }
 
 TEST(CliPageRules, FieldsAreShownAsThePagesShowThem) {

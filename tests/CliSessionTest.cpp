@@ -41,8 +41,9 @@ TEST_F(CliSession, ScriptStopsAtTheFirstFailure) {
 }
 
 // Firmware (plain, "css" with a good and with a bad checksum) and
-// configuration files, with their size limits; unreadable files are usage
-// errors and send nothing. A reset at the end.
+// configuration files; files beyond their size limits and unreadable files
+// are usage errors found before the bus, and send nothing. A reset at the
+// end.
 TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
   std::vector<uint8_t> firmware(150);
   for (size_t i = 0; i < firmware.size(); ++i) firmware[i] = static_cast<uint8_t>(i);
@@ -52,21 +53,31 @@ TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
   std::string big = bus.File("big.bin", std::vector<uint8_t>(262145));
   std::string config = bus.File("ant.cfg", std::vector<uint8_t>(142, 0x33));
   std::string bigConfig = bus.File("big.cfg", std::vector<uint8_t>(131073));
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"firmware", "1", big}, "Download file too big! ('" + big + "' holds more than 262144 octets)"},
+      {{"firmware", "1", bus.dir.File("missing.bin")}, "cannot read '" + bus.dir.File("missing.bin") + "'"},
+      {{"config", "1", bigConfig}, "Download file too big! ('" + bigConfig + "' holds more than 131072 octets)"},
+  };
+  for (const auto& [args, message] : refused) {
+    std::vector<std::string> line = {"--json", "download"};
+    line.insert(line.end(), args.begin(), args.end());
+    CliHarness::Run run = bus.Cli(line);
+    EXPECT_EQ(run.Status, 2);
+    ASSERT_EQ(run.Docs().size(), 1u);
+    EXPECT_EQ(run.Docs()[0]["message"], message);
+  }
   std::string script = bus.Script({
       "download firmware 1 " + plain,
       "download firmware 1 " + good,
       "download firmware 1 " + bad,
-      "download firmware 1 " + big,
-      "download firmware 1 " + bus.dir.File("missing.bin"),
       "download config 1 " + config,
-      "download config 1 " + bigConfig,
       "download firmware 9 " + plain,
       "reset 1",
       "info 1",
   });
   CliHarness::Run run = bus.Cli({"--json", "run", script, "--keep-going"}, true);
   std::vector<json> docs = run.Docs();
-  ASSERT_EQ(docs.size(), 10u) << run.Out << run.Err;
+  ASSERT_EQ(docs.size(), 7u) << run.Out << run.Err;
   EXPECT_EQ(run.Status, 2);
 
   EXPECT_EQ(docs[0]["octets"], 150);
@@ -77,16 +88,11 @@ TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
   EXPECT_EQ(docs[2]["checksum"], "corrected");
   EXPECT_EQ(docs[2]["correctedCopy"], bus.dir.File("fw_chk.css"));
   EXPECT_EQ(ReadFile(bus.dir.File("fw_chk.css")), std::string("\x01\x00\x59\x5A", 4));
-  EXPECT_EQ(docs[3]["exit"], 2);
-  EXPECT_EQ(docs[3]["message"], "Download file too big!");
+  EXPECT_EQ(docs[3]["ok"], true);
   EXPECT_EQ(docs[4]["exit"], 2);
-  EXPECT_EQ(docs[4]["message"], "cannot read '" + bus.dir.File("missing.bin") + "'");
-  EXPECT_EQ(docs[5]["ok"], true);
-  EXPECT_EQ(docs[6]["message"], "Download file too big!");
-  EXPECT_EQ(docs[7]["exit"], 2);
-  EXPECT_EQ(docs[7]["message"], "unknown ALD '9': give a slot number or unique id from the scan");
-  EXPECT_EQ(docs[8]["result"], "Success");
-  EXPECT_EQ(docs[9]["productNumber"], "RET-8001") << "the device answers after its reset";
+  EXPECT_EQ(docs[4]["message"], "unknown ALD '9': give a slot number or unique id from the scan");
+  EXPECT_EQ(docs[5]["result"], "Success");
+  EXPECT_EQ(docs[6]["productNumber"], "RET-8001") << "the device answers after its reset";
 
   json ret = bus.Device(kRet);
   EXPECT_EQ(ret["downloads"], 3);
@@ -99,6 +105,17 @@ TEST_F(CliSession, DownloadsWithTheirLimitsAndTheChecksumRule) {
   EXPECT_NE(run.Err.find("] 100% 150/150 octets\n"), std::string::npos);
   EXPECT_NE(run.Err.find("] 100% 142/142 octets\n"), std::string::npos);
   EXPECT_NE(run.Err.find("Bad file checksum!\n"), std::string::npos);
+}
+
+// A text that is not UTF-8, stored by a device, ended the simulator at the
+// next state dump; it is dumped with its octets escaped, and the tool
+// shows it escaped too.
+TEST_F(CliSession, TextThatIsNotUtf8IsDumpedEscaped) {
+  CliHarness::Run run = bus.Cli({"field", "1", "set", "operator-sector-id", "S\xFF\xFE\x1B]0;x\x07"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Out.find("S\\xFF\\xFE\\x1B]0;x\\x07\n"), std::string::npos) << run.Out;
+  EXPECT_EQ(bus.Device(kRet)["subunits"][0]["fields"]["sectorId"], "S\\xFF\\xFE\\x1B]0;x\\x07");
+  EXPECT_EQ(bus.Device(kRet)["uniqueId"], kRet) << "the simulator still serves";
 }
 
 // The adapter goes while a calibration runs: one error line, status 1.

@@ -1,12 +1,18 @@
 // The command-line tool's answers before it reaches the bus: help, usage
 // errors and a port that cannot be opened, in-process and as a program.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
+#include "PtyPair.h"
 #include "TempDir.h"
 #include "cli/RunCli.h"
 #include "core/FakeClock.h"
@@ -22,7 +28,7 @@ struct Result {
 Result Cli(const std::vector<std::string>& args) {
   FakeClock clock;
   std::ostringstream out, err;
-  int status = RunCli(args, out, err, CliEnvironment{&clock, false});
+  int status = RunCli(args, out, err, CliEnvironment{&clock, false, {}});
   return {status, out.str(), err.str()};
 }
 
@@ -59,6 +65,7 @@ TEST(CliUsage, BadCommandLinesAreUsageErrors) {
       {{"scan"}, "--port PATH is required"},
       {{"--port"}, "--port needs a value"},
       {{"--port", "/dev/null", "--baud", "fast", "scan"}, "bad baud rate 'fast'"},
+      {{"--port", "/dev/null", "--baud", "12345", "scan"}, "baud rate 12345 not supported by serial ports"},
       {{"--port", "/dev/null", "frobnicate"}, "unknown command 'frobnicate' (try --help)"},
       {{"--port", "/dev/null", "tilt", "1", "--set"}, "--set needs a value"},
       {{"--port", "/dev/null", "tilt", "1", "--sett", "3"}, "unknown option --sett"},
@@ -93,6 +100,39 @@ TEST(CliUsage, PortThatCannotBeOpened) {
   EXPECT_EQ(r.Out, "");
   r = Cli({"--port", dir.File("no-such-port"), "--trace", dir.File("no-folder/trace.txt"), "scan"});
   EXPECT_EQ(r.Status, 2) << "an unwritable trace file is found first";
+}
+
+// Every failure to open said "port not open". Each now says what the path
+// is; a name with a slash is a path as given, relative ones included, and
+// a bare name is looked up under /dev/ first, then in the working folder.
+TEST(CliUsage, PortThatCannotBeOpenedSaysWhy) {
+  TempDir dir;
+  std::string file = dir.File("ttyFILE");
+  std::ofstream(file) << "not a port";
+  PtyPair held;
+  int other = open(held.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0) << "another program holds the port";
+  std::string cwd = std::filesystem::current_path().string();
+  std::filesystem::current_path(dir.Path());
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {dir.File("none"), "no such port"},
+      {file, "not a serial port (a regular file)"},
+      {dir.Path().string(), "not a serial port (a directory)"},
+      {"/dev/null", "not a serial port (a device that is not a terminal)"},
+      {"null", "not a serial port (a device that is not a terminal)"},
+      {"./ttyFILE", "not a serial port (a regular file)"},
+      {"ttyFILE", "not a serial port (a regular file)"},
+      {"./none", "no such port"},
+      {held.SlavePath(), "in use by another program"},
+  };
+  for (const auto& [port, why] : cases) {
+    Result r = Cli({"--port", port, "scan"});
+    EXPECT_EQ(r.Status, 3) << port;
+    EXPECT_EQ(r.Err, "tiltdeck-cli: cannot open " + port + ": " + why + "\n");
+  }
+  std::filesystem::current_path(cwd);
+  close(other);
 }
 
 // The program itself: main() hands its arguments and streams over.

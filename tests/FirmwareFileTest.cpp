@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -75,6 +77,9 @@ class FirmwareFileTest : public Layer7Test {
   ResultCode Prepare(const std::string& path, Bytes& image) {
     return FirmwareFile::PrepareFirmware(path, log, kAld, image);
   }
+  ResultCode PrepareConfig(const std::string& path, Bytes& data) {
+    return FirmwareFile::PrepareConfig(path, log, kAld, data);
+  }
   static Bytes AsBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
   std::vector<std::string> boxes;
@@ -91,18 +96,33 @@ TEST_F(FirmwareFileTest, SizeLimits) {
   EXPECT_EQ(boxes, std::vector<std::string>{"Download file too big!"});
 
   Bytes config;
-  EXPECT_EQ(FirmwareFile::PrepareConfig(Write("c.bin", Bytes(131072, 1)), config), kSuccess);
+  EXPECT_EQ(PrepareConfig(Write("c.bin", Bytes(131072, 1)), config), kSuccess);
   EXPECT_EQ(config.size(), 131072u);
-  EXPECT_EQ(FirmwareFile::PrepareConfig(Write("c2.bin", Bytes(131073, 1)), config), kSoftwareError);
+  EXPECT_EQ(PrepareConfig(Write("c2.bin", Bytes(131073, 1)), config), kSoftwareError);
   EXPECT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(FirmwareFile::PrepareConfig(Write("empty.cfg", {}), config), kSuccess);
-  EXPECT_TRUE(config.empty());
+  // An empty configuration would send nothing and report success.
+  EXPECT_EQ(PrepareConfig(Write("empty.cfg", {}), config), kSoftwareError);
 
   // A file that cannot be read ends quietly.
   EXPECT_EQ(Prepare(dir.File("missing.bin"), image), kSoftwareError);
   EXPECT_EQ(Prepare(dir.Path().string(), image), kSoftwareError);
-  EXPECT_EQ(FirmwareFile::PrepareConfig(dir.File("missing.cfg"), config), kSoftwareError);
+  EXPECT_EQ(PrepareConfig(dir.File("missing.cfg"), config), kSoftwareError);
   EXPECT_EQ(boxes.size(), 2u);
+}
+
+// A FIFO would block the reader until someone wrote to it; a device or a
+// folder is no download file either.
+TEST_F(FirmwareFileTest, OnlyRegularFilesAreRead) {
+  std::string fifo = dir.File("fifo.bin");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Bytes data;
+  for (const std::string& path : {fifo, std::string("/dev/null"), dir.Path().string()}) {
+    EXPECT_EQ(FirmwareFile::ReadWhole(path, FirmwareFile::kMaxConfigSize, data), FirmwareFile::ReadStatus::kNotRegular)
+        << path;
+  }
+  EXPECT_EQ(PrepareConfig(fifo, data), kSoftwareError);
+  EXPECT_EQ(Prepare(fifo, data), kSoftwareError);
+  EXPECT_EQ(FirmwareFile::ReadWhole(dir.File("none"), 10, data), FirmwareFile::ReadStatus::kCannotOpen);
 }
 
 TEST_F(FirmwareFileTest, BadChecksumIsCorrectedIntoACopyBesideTheOriginal) {

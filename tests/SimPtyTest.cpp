@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "AldsimProcess.h"
@@ -57,6 +59,42 @@ TEST(SimPty, StateOnSigusr1AndCleanEndOnSigterm) {
   }
   EXPECT_EQ(sim.Terminate(), 0);
   EXPECT_FALSE(std::filesystem::is_symlink(sim.LinkPath()));
+}
+
+struct Exit {
+  int Status;
+  std::string Err;
+};
+
+Exit RunAldsim(const std::string& args) {
+  const char* bin = std::getenv("TILTDECK_BIN");
+  TempDir dir;
+  std::string err = dir.File("err.txt");
+  // A simulator that serves instead of refusing is ended after 10 s, so the
+  // test fails rather than hangs.
+  std::string command =
+      "timeout 10 " + std::string(bin ? bin : "build/bin") + "/aldsim " + args + " >/dev/null 2>" + err;
+  int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(err)};
+}
+
+// A folder given as the site aborted the simulator; a second simulator on
+// the link of a running one took the link over. Each is one line, exit 2.
+TEST(SimPty, BadSitesAndATakenLinkAreRefused) {
+  TempDir dir;
+  Exit e = RunAldsim("--link " + dir.File("bus") + " --site " + dir.Path().string());
+  EXPECT_EQ(e.Status, 2);
+  EXPECT_EQ(e.Err, "aldsim: " + dir.Path().string() + " is not a site file (not a regular file)\n");
+  e = RunAldsim("--link " + dir.File("bus") + " --site " + dir.File("none.json"));
+  EXPECT_EQ(e.Status, 2);
+  EXPECT_EQ(e.Err, "aldsim: cannot open " + dir.File("none.json") + "\n");
+
+  AldsimProcess first;
+  e = RunAldsim("--link " + first.LinkPath());
+  EXPECT_EQ(e.Status, 2);
+  EXPECT_EQ(e.Err, "aldsim: " + first.LinkPath() + " is served by another aldsim; give another --link\n");
+  EXPECT_EQ(std::filesystem::read_symlink(first.LinkPath()).string(), first.SlavePath());
+  EXPECT_EQ(first.State()["devices"].size(), 5u);
 }
 
 }  // namespace

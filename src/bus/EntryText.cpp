@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -33,8 +32,14 @@ std::optional<double> Number(const std::string& text) {
   return value;
 }
 
-long Integer(const std::string& text) {
-  return std::strtol(text.c_str(), nullptr, 10);
+std::optional<int64_t> WholeInteger(const std::string& text) {
+  if (text.empty()) return 0;
+  const char* begin = text.data() + (text[0] == '+' && text.size() > 1 && text[1] != '-' ? 1 : 0);
+  const char* end = text.data() + text.size();
+  int64_t value = 0;
+  auto [stop, error] = std::from_chars(begin, end, value, 10);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
 }
 
 uint8_t Truncate8(double value, double factor) {
@@ -43,6 +48,15 @@ uint8_t Truncate8(double value, double factor) {
 
 uint16_t Truncate16(double value, double factor) {
   return static_cast<uint16_t>(static_cast<uint64_t>(TruncateScaled(value, factor)) & 0xFFFF);
+}
+
+std::optional<int64_t> Scaled(double value, double factor, int64_t min, int64_t max) {
+  double scaled = std::trunc(value * factor);
+  if (!std::isfinite(scaled) || scaled < static_cast<double>(min) || scaled > static_cast<double>(max)) {
+    return std::nullopt;
+  }
+  if (scaled == 0 && value != 0) return std::nullopt;
+  return static_cast<int64_t>(scaled);
 }
 
 }  // namespace EntryText

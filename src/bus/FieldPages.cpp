@@ -1,5 +1,6 @@
 #include "bus/FieldPages.h"
 
+#include <cstdint>
 #include <optional>
 
 #include "ald/AldType.h"
@@ -15,7 +16,7 @@ namespace {
 
 using Entry = FieldPages::Entry;
 
-constexpr char kInvalidGain[] = "Invalid Gain value.";
+constexpr const char* kInvalidGain = TmaPage::kInvalidGainValue;
 constexpr char kInvalidTilt[] = "Invalid Tilt value.";
 constexpr char kInvalidBearing[] = "Invalid Antenna Bearing Value.";
 constexpr char kBearingRange[] = "Invalid Antenna Bearing Value. Please enter a value between 0 - 360.0";
@@ -91,8 +92,16 @@ std::optional<std::vector<double>> Numbers(const std::vector<std::string>& texts
   return values;
 }
 
-long IntegerAt(const std::vector<std::string>& texts, size_t i) {
-  return i < texts.size() ? EntryText::Integer(texts[i]) : 0;
+// The first count texts as integers of a field of 16-bit words, all
+// checked before any is stored; a missing text counts as empty.
+std::optional<std::vector<uint16_t>> Words(const std::vector<std::string>& texts, size_t count) {
+  std::vector<uint16_t> words;
+  for (size_t i = 0; i < count; ++i) {
+    std::optional<int64_t> v = EntryText::WholeInteger(i < texts.size() ? texts[i] : "");
+    if (!v || *v < 0 || *v > 0xFFFF) return std::nullopt;
+    words.push_back(static_cast<uint16_t>(*v));
+  }
+  return words;
 }
 
 Entry BandEntry(const std::vector<std::string>& texts, DeviceData& d) {
@@ -118,60 +127,111 @@ Entry BandEntry(const std::vector<std::string>& texts, DeviceData& d) {
   return Ok();
 }
 
-Entry NumberEntry(uint8_t field, const std::vector<std::string>& texts, DeviceData& d) {
-  bool gains = field == kFieldAntennaGain || field == kFieldTmaMaxSupportGain || field == kFieldTmaMinSupportGain ||
-               field == kFieldTmaGainResolution;
-  const char* invalid = gains ? kInvalidGain : field == kFieldOperatorAntennaBearing ? kInvalidBearing : kInvalidTilt;
-  std::optional<std::vector<double>> v = Numbers(texts, field == kFieldAntennaGain ? 4 : 1);
-  if (!v) return Refused(invalid);
-  double first = v->front();
+// A decimal number field: its message, its factor and what its octets hold
+// after scaling (the unsigned ones nothing negative).
+struct NumberRule {
+  const char* Invalid;
+  double Factor;
+  int64_t Min;
+  int64_t Max;
+};
+
+NumberRule NumberRuleOf(uint8_t field) {
+  switch (field) {
+    case kFieldAntennaGain: return {kInvalidGain, 10.0, 0, 0xFF};
+    case kFieldAntennaMaxTilt:
+    case kFieldAntennaMinTilt: return {kInvalidTilt, 10.0, INT16_MIN, INT16_MAX};
+    case kFieldOperatorAntennaBearing: return {kInvalidBearing, 10.0, 0, 0xFFFF};
+    case kFieldOperatorMechanicalTilt: return {kInvalidTilt, 10.0, INT16_MIN, INT16_MAX};
+    case kFieldTmaMaxSupportGain:
+    case kFieldTmaMinSupportGain: return {kInvalidGain, 4.0, 0, 0xFF};
+    case kFieldTmaGainResolution: return {kInvalidGain, 0.25, 0, 0xFF};
+    default: return {"No such field", 1.0, 0, 0};
+  }
+}
+
+// The bearing and the mechanical tilt are angles of a full turn, with a
+// message of their own when they are numbers outside it.
+const char* AngleRangeMessage(uint8_t field, double value) {
+  if (value >= 0 && value <= kMaxDegrees) return nullptr;
+  if (field == kFieldOperatorAntennaBearing) return kBearingRange;
+  return field == kFieldOperatorMechanicalTilt ? kMechanicalTiltRange : nullptr;
+}
+
+void StoreNumber(uint8_t field, const std::vector<int64_t>& v, DeviceData& d) {
   switch (field) {
     case kFieldAntennaGain:
-      for (int i = 0; i < 4; ++i) d.GainForBands[i] = EntryText::Truncate8((*v)[i], 10.0);
-      return Ok();
-    case kFieldAntennaMaxTilt: d.MaxSupportedTilt = static_cast<int16_t>(EntryText::Truncate16(first, 10.0)); break;
-    case kFieldAntennaMinTilt: d.MinSupportedTilt = static_cast<int16_t>(EntryText::Truncate16(first, 10.0)); break;
-    case kFieldOperatorAntennaBearing:
-      if (first < 0 || first > kMaxDegrees) return Refused(kBearingRange);
-      d.AntennaBearing = EntryText::Truncate16(first, 10.0);
+      for (int i = 0; i < 4; ++i) d.GainForBands[i] = static_cast<uint8_t>(v[i]);
       break;
-    case kFieldOperatorMechanicalTilt:
-      if (first < 0 || first > kMaxDegrees) return Refused(kMechanicalTiltRange);
-      d.InstalledMechanicalTilt = static_cast<int16_t>(EntryText::Truncate16(first, 10.0));
-      break;
-    case kFieldTmaMaxSupportGain: d.TmaMaxGain = EntryText::Truncate8(first, 4.0); break;
-    case kFieldTmaMinSupportGain: d.TmaMinGain = EntryText::Truncate8(first, 4.0); break;
-    case kFieldTmaGainResolution: d.TmaGainResolution = EntryText::Truncate8(first, 0.25); break;
-    default: return Refused("No such field");
+    case kFieldAntennaMaxTilt: d.MaxSupportedTilt = static_cast<int16_t>(v[0]); break;
+    case kFieldAntennaMinTilt: d.MinSupportedTilt = static_cast<int16_t>(v[0]); break;
+    case kFieldOperatorAntennaBearing: d.AntennaBearing = static_cast<uint16_t>(v[0]); break;
+    case kFieldOperatorMechanicalTilt: d.InstalledMechanicalTilt = static_cast<int16_t>(v[0]); break;
+    case kFieldTmaMaxSupportGain: d.TmaMaxGain = static_cast<uint8_t>(v[0]); break;
+    case kFieldTmaMinSupportGain: d.TmaMinGain = static_cast<uint8_t>(v[0]); break;
+    case kFieldTmaGainResolution: d.TmaGainResolution = static_cast<uint8_t>(v[0]); break;
+    default: break;
   }
+}
+
+// Every box must hold a number that the field can carry once scaled: a
+// value the octets cannot hold would reach the device as another one.
+Entry NumberEntry(uint8_t field, const std::vector<std::string>& texts, DeviceData& d) {
+  NumberRule rule = NumberRuleOf(field);
+  std::optional<std::vector<double>> values = Numbers(texts, field == kFieldAntennaGain ? 4 : 1);
+  if (!values) return Refused(rule.Invalid);
+  std::vector<int64_t> scaled;
+  for (double value : *values) {
+    if (const char* range = AngleRangeMessage(field, value)) return Refused(range);
+    std::optional<int64_t> s = EntryText::Scaled(value, rule.Factor, rule.Min, rule.Max);
+    if (!s) return Refused(rule.Invalid);
+    scaled.push_back(*s);
+  }
+  StoreNumber(field, scaled, d);
   return Ok();
+}
+
+// The fields of decimal integers name themselves in their message.
+std::string InvalidIntegerMessage(uint8_t field) {
+  const char* name = field == kFieldAntennaBeamwidth     ? "Beamwidth"
+                     : field == kFieldTmaRxFrequencyBand ? "Rx Frequency Band"
+                     : field == kFieldTmaTxFrequencyBand ? "Tx Frequency Band"
+                     : field == kFieldTmaType            ? "TMA Type"
+                                                         : "Frequency Band";
+  return Format("Invalid %s value.", name);
 }
 
 Entry IntegerEntry(uint8_t field, const std::vector<std::string>& texts, DeviceData& d) {
+  std::optional<std::vector<uint16_t>> w = Words(texts, FieldPages::BoxCount(field));
+  if (!w) return Refused(InvalidIntegerMessage(field));
   switch (field) {
     case kFieldAntennaBeamwidth:
-      for (size_t i = 0; i < 4; ++i) d.BeamwidthForBands[i] = static_cast<uint16_t>(IntegerAt(texts, i));
-      return Ok();
-    case kFieldAntennaFrequencyBand08: d.AntennaFrequencyBands[1] = static_cast<uint16_t>(IntegerAt(texts, 0)); break;
-    case kFieldAntennaFrequencyBand09: d.AntennaFrequencyBands[2] = static_cast<uint16_t>(IntegerAt(texts, 0)); break;
+      for (size_t i = 0; i < 4; ++i) d.BeamwidthForBands[i] = (*w)[i];
+      break;
+    case kFieldAntennaFrequencyBand08: d.AntennaFrequencyBands[1] = (*w)[0]; break;
+    case kFieldAntennaFrequencyBand09: d.AntennaFrequencyBands[2] = (*w)[0]; break;
     case kFieldTmaRxFrequencyBand:
-      d.TmaRxBandMin = static_cast<uint16_t>(IntegerAt(texts, 0));
-      d.TmaRxBandMax = static_cast<uint16_t>(IntegerAt(texts, 1));
+      d.TmaRxBandMin = (*w)[0];
+      d.TmaRxBandMax = (*w)[1];
       break;
     case kFieldTmaTxFrequencyBand:
-      d.TmaTxBandMin = static_cast<uint16_t>(IntegerAt(texts, 0));
-      d.TmaTxBandMax = static_cast<uint16_t>(IntegerAt(texts, 1));
+      d.TmaTxBandMin = (*w)[0];
+      d.TmaTxBandMax = (*w)[1];
       break;
     default: return Refused("No such field");
   }
   return Ok();
 }
 
-// The TMA type is a one-character text that travels as a number.
+// The TMA type is a one-character text that travels as a number: a digit,
+// or nothing, which the page sends as 0 after its "shorter" message.
 Entry TmaTypeEntry(const std::vector<std::string>& texts, DeviceData& d) {
   std::string text = texts.empty() ? "" : texts[0];
   Entry e = LengthRule(kFieldTmaType, text);
-  if (e.Verdict != Entry::Status::kRefused) d.TmaSubunitType = static_cast<uint8_t>(EntryText::Integer(text));
+  if (e.Verdict == Entry::Status::kRefused) return e;
+  std::optional<int64_t> type = EntryText::WholeInteger(text);
+  if (!type || *type < 0) return Refused(InvalidIntegerMessage(kFieldTmaType));
+  d.TmaSubunitType = static_cast<uint8_t>(*type);
   return e;
 }
 

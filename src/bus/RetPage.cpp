@@ -1,7 +1,10 @@
 #include "bus/RetPage.h"
 
+#include <algorithm>
 #include <optional>
 
+#include "ald/AldRecord.h"
+#include "bus/AldAlarmRead.h"
 #include "bus/EntryText.h"
 #include "core/Format.h"
 #include "layer7/Vocabulary.h"
@@ -34,6 +37,20 @@ TiltEntry CheckTilt(const std::string& text, int16_t minTenths, int16_t maxTenth
 // The page compares the result's name, so any code named so refuses.
 bool RefusesToMove(ResultCode alarmRead) {
   return Vocabulary::ResultName(alarmRead) == "Not Calibrated";
+}
+
+ResultCode ReadAlarmsBeforeMove(AisgLayer7& layer7, AldRecord& ald, uint8_t subunit) {
+  AlarmsOf(ald, subunit) = AlarmList{};
+  return ReadAldAlarms(layer7, ald, subunit);
+}
+
+bool RefusesToMove(ResultCode alarmRead, const AlarmList& alarms) {
+  if (RefusesToMove(alarmRead)) return true;
+  int count = std::min<int>(alarms.AlarmCount, AlarmList::kMaxAlarms);
+  for (int i = 0; i < count; ++i) {
+    if (alarms.AlarmStates[i] == 1 && RefusesToMove(static_cast<ResultCode>(alarms.AlarmCodes[i]))) return true;
+  }
+  return false;
 }
 
 std::string NotCalibratedText(uint8_t address) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <vector>
 
 #include "bus/EntryText.h"
 #include "core/Format.h"
@@ -12,6 +14,68 @@ std::optional<uint8_t> GainEntry(const std::string& text) {
   std::optional<double> db = EntryText::Number(text);
   if (!db) return std::nullopt;
   return EntryText::Truncate8(*db, 4.0);
+}
+
+namespace {
+
+constexpr int kSixteenthsPerQuarter = 4;
+
+// The gains allowed, in sixteenths of a dB, in increasing order.
+std::vector<int> AllowedSixteenths(const GainLimits& limits) {
+  int min = limits.MinQuarters * kSixteenthsPerQuarter;
+  int max = limits.MaxQuarters * kSixteenthsPerQuarter;
+  int step = limits.ResolutionSixteenths == 0 ? kSixteenthsPerQuarter : limits.ResolutionSixteenths;
+  std::vector<int> allowed;
+  for (int v = min; v <= max; v += step) {
+    if (v % kSixteenthsPerQuarter == 0) allowed.push_back(v);
+  }
+  return allowed;
+}
+
+// A gain in sixteenths with as many decimals as it needs, at least one.
+std::string DbText(int sixteenths) {
+  std::string text = Format("%.4f", sixteenths / 16.0);
+  while (text.back() == '0' && text[text.size() - 2] != '.') text.pop_back();
+  return text;
+}
+
+std::string NotAllowedText(const std::string& text, double wanted, const std::vector<int>& allowed) {
+  std::string head = "Gain " + text + " dB is not allowed: ";
+  if (allowed.size() == 1) return head + "the TMA allows only " + DbText(allowed[0]) + " dB";
+  std::string range = "the TMA allows " + DbText(allowed.front()) + " to " + DbText(allowed.back()) +
+                      " dB in steps of " + DbText(allowed[1] - allowed[0]) + " dB";
+  auto above = std::lower_bound(allowed.begin(), allowed.end(), wanted,
+                                [](int v, double w) { return static_cast<double>(v) < w; });
+  std::string nearest;
+  if (above != allowed.begin()) nearest = DbText(*(above - 1));
+  if (above != allowed.end()) nearest += (nearest.empty() ? "" : " or ") + DbText(*above);
+  return head + range + "; nearest allowed: " + nearest + " dB";
+}
+
+}  // namespace
+
+GainCheck CheckGain(const std::string& text, const GainLimits& limits) {
+  GainCheck check;
+  std::optional<double> db = EntryText::Number(text);
+  if (!db) {
+    check.Verdict = GainCheck::Status::kInvalid;
+    check.Message = kInvalidGain;
+    return check;
+  }
+  std::vector<int> allowed = AllowedSixteenths(limits);
+  double wanted = *db * 16.0;
+  double nearest = std::round(wanted);
+  bool onGrid = std::fabs(wanted - nearest) < 1e-6 && std::binary_search(allowed.begin(), allowed.end(), nearest);
+  if (!onGrid) {
+    check.Verdict = GainCheck::Status::kNotAllowed;
+    check.Message = allowed.empty()
+                        ? Format("Gain %s dB is not allowed: the TMA's limits %s to %s dB allow no gain", text.c_str(),
+                                 GainText(limits.MinQuarters).c_str(), GainText(limits.MaxQuarters).c_str())
+                        : NotAllowedText(text, wanted, allowed);
+    return check;
+  }
+  check.Quarters = static_cast<uint8_t>(static_cast<int>(nearest) / kSixteenthsPerQuarter);
+  return check;
 }
 
 double GainDb(uint8_t quarters) {

@@ -9,8 +9,10 @@
 #include "bus/FieldPages.h"
 #include "bus/RetPage.h"
 #include "bus/TmaPage.h"
+#include "cli/CliChecks.h"
 #include "cli/CliSession.h"
 #include "cli/CliTrace2Pcap.h"
+#include "cli/CliWaitLine.h"
 #include "core/Format.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
@@ -21,64 +23,13 @@
 
 namespace {
 
-// Every command with the least and the most positional arguments it takes.
-struct Syntax {
-  const char* Name;
-  size_t MinArgs;
-  size_t MaxArgs;
-};
-constexpr Syntax kCommands[] = {
-    {"scan", 0, 0},         {"info", 1, 1},   {"alarms", 1, 1},   {"tilt", 1, 1},       {"calibrate", 1, 1},
-    {"tma", 2, 2},          {"field", 3, 99}, {"download", 3, 3}, {"selftest", 1, 1},   {"reset", 1, 1},
-    {"clear-alarms", 1, 1}, {"report", 1, 1}, {"run", 1, 1},      {"trace2pcap", 2, 2},
-};
-
-const Syntax* SyntaxOf(const std::string& name) {
-  for (const Syntax& s : kCommands) {
-    if (name == s.Name) return &s;
-  }
-  return nullptr;
-}
+constexpr char kNoAld[] = "No ALD";
+constexpr char kNoAldAnswered[] = "no ALD answered the scan";
 
 }  // namespace
 
 CliCommands::CliCommands(CliSession& session, std::ostream* progress)
     : session_(session), layer7_(session.Layer7()), table_(session.Table()), progress_(progress) {}
-
-bool CliCommands::Known(const std::string& name) {
-  return SyntaxOf(name) != nullptr;
-}
-
-bool CliCommands::CheckSyntax(const CliCommand& c, std::string& error) {
-  const Syntax* s = SyntaxOf(c.Name);
-  if (s == nullptr) {
-    error = "unknown command '" + c.Name + "' (try --help)";
-    return false;
-  }
-  if (c.Args.size() < s->MinArgs || c.Args.size() > s->MaxArgs) {
-    error = Format("wrong number of arguments for '%s' (see tiltdeck-cli %s --help)", c.Name.c_str(), c.Name.c_str());
-    return false;
-  }
-  return CheckWords(c, error);
-}
-
-// The words that do not depend on the bus are checked with the syntax, so a
-// misspelt field on the last line of a script stops it before the first.
-bool CliCommands::CheckWords(const CliCommand& c, std::string& error) {
-  const std::vector<std::string>& a = c.Args;
-  if (c.Name == "tma" && a[1] != "gain" && a[1] != "mode" && a[1] != "functions") {
-    error = "tma: 'gain', 'mode' or 'functions', not '" + a[1] + "'";
-  } else if (c.Name == "download" && a[0] != "firmware" && a[0] != "config") {
-    error = "download what? 'firmware' or 'config', not '" + a[0] + "'";
-  } else if (c.Name == "field" && a[1] != "get" && a[1] != "set") {
-    error = "field: 'get' or 'set', not '" + a[1] + "'";
-  } else if (c.Name == "field" && !(a[1] == "get" && a[2] == "all") && !FieldByName(a[2])) {
-    error = "unknown field '" + a[2] + "'";
-  } else {
-    return true;
-  }
-  return false;
-}
 
 // The boundary of every command: a serial port failure ends it with one
 // error line, whether the procedure met it or a bus command reported it.
@@ -86,7 +37,7 @@ CliOutcome CliCommands::Run(const CliCommand& command) {
   CliOutcome o;
   std::string error;
   try {
-    if (CheckSyntax(command, error)) {
+    if (CliChecks::Syntax(command, error)) {
       o = Dispatch(command);
     } else {
       o.Fail(CliExit::kUsage, "Usage", error);
@@ -97,9 +48,7 @@ CliOutcome CliCommands::Run(const CliCommand& command) {
            Format("the serial port failed (error %d, system error %u)", e.Code, e.SystemError));
   }
   if (auto busError = session_.TakeBusError(); busError && o.Ok()) o.Fail(CliExit::kFailure, *busError);
-  o.Doc["command"] = command.Name;
-  o.Doc["ok"] = o.Ok();
-  o.Doc["exit"] = o.Exit;
+  o.Stamp(command.Name);
   return o;
 }
 
@@ -121,7 +70,17 @@ CliOutcome CliCommands::Dispatch(const CliCommand& c) {
   return o;
 }
 
+CliOutcome& CliCommands::NoAld(CliOutcome& o) {
+  return o.Fail(CliExit::kFailure, kNoAld, kNoAldAnswered);
+}
+
+// After a scan that found nothing, an ALD name is no typing error: the bus
+// (cabling, power, the port) is what failed.
 bool CliCommands::Resolve(const CliCommand& c, const std::string& name, SubunitUse use, Target& t, CliOutcome& o) {
+  if (session_.Slots().empty()) {
+    NoAld(o);
+    return false;
+  }
   t.Slot = session_.FindAld(name);
   if (t.Slot == 0) {
     o.Fail(CliExit::kUsage, "Usage", "unknown ALD '" + name + "': give a slot number or unique id from the scan");
@@ -180,6 +139,18 @@ bool CliCommands::Failed(ResultCode r, CliOutcome& o, const std::string& message
   return true;
 }
 
+std::string CliCommands::Label(const Target& t) {
+  return t.Subunit == 0 ? Format("ALD %u", t.Slot) : Format("ALD %u.%u", t.Slot, t.Subunit);
+}
+
+bool CliCommands::Failed(ResultCode r, CliOutcome& o, const Target& t, const std::string& what) {
+  if (r == kSuccess) return false;
+  std::string message = what + " " + Label(t) + " failed";
+  if (t.Ald != nullptr && t.Ald->State == kStateDisconnected) message += Format(": ALD %u stopped answering", t.Slot);
+  o.Fail(CliExit::kFailure, Vocabulary::ResultName(r), message);
+  return true;
+}
+
 CliOutcome CliCommands::Scan() {
   CliOutcome o;
   nlohmann::json alds = nlohmann::json::array();
@@ -197,8 +168,11 @@ CliOutcome CliCommands::Scan() {
                              a["aisgVersion"].get<std::string>().c_str(), static_cast<unsigned>(ald.SubunitCount)));
     alds.push_back(a);
   }
-  if (alds.empty()) o.Lines = {"No ALD found"};
   o.Doc["alds"] = alds;
+  if (alds.empty()) {
+    o.Lines.clear();
+    NoAld(o);
+  }
   return o;
 }
 
@@ -206,7 +180,7 @@ CliOutcome CliCommands::Info(const CliCommand& c) {
   CliOutcome o;
   Target t;
   if (!Resolve(c, c.Args[0], SubunitUse::kNone, t, o)) return o;
-  if (Failed(layer7_.GetInformation(t.Ald->Address, *t.Ald), o)) return o;
+  if (Failed(layer7_.GetInformation(t.Ald->Address, *t.Ald), o, t, "the information read of")) return o;
   infoRead_.insert(t.Slot);
   const std::pair<const char*, const std::string*> values[] = {{"productNumber", &t.Ald->ProductNumber},
                                                                {"serialNumber", &t.Ald->SerialNumber},
@@ -267,7 +241,7 @@ CliOutcome CliCommands::Alarms(const CliCommand& c) {
     ResultCode r = GetAlarms(t);
     const AlarmList& list = AlarmsOf(*t.Ald, s);
     if (ReadFailed(r, list)) {
-      Failed(r, o, Format("the alarm read of ALD %u failed", t.Slot));
+      Failed(r, o, t, "the alarm read of");
       return o;
     }
     std::vector<std::string> names = ActiveAlarms(list);
@@ -288,11 +262,19 @@ CliOutcome CliCommands::Procedure(const CliCommand& c) {
   CliOutcome o;
   Target t;
   if (!Resolve(c, c.Args[0], SubunitUse::kNone, t, o)) return o;
-  ResultCode r = c.Name == "selftest" ? layer7_.RunSelfTest(t.Ald->Address)
-                 : c.Name == "reset"  ? layer7_.SoftwareReset(t.Ald->Address)
-                                      : layer7_.ClearAlarms(t.Ald->Address);
+  ResultCode r = kSuccess;
+  if (c.Name == "selftest") {
+    CliWaitLine wait(progress_, session_.Time(), *t.Ald, "self test of " + Label(t),
+                     Vocabulary::ProcedureCodeOf(kProcSelfTest));
+    r = layer7_.RunSelfTest(t.Ald->Address);
+  } else {
+    r = c.Name == "reset" ? layer7_.SoftwareReset(t.Ald->Address) : layer7_.ClearAlarms(t.Ald->Address);
+  }
   o.Doc["result"] = Vocabulary::ResultName(r);
-  if (Failed(r, o)) return o;
+  const char* what = c.Name == "selftest" ? "the self test of"
+                     : c.Name == "reset"  ? "the reset of"
+                                          : "clearing the alarms of";
+  if (Failed(r, o, t, what)) return o;
   if (c.Name != "reset") GetAlarms(t);
   o.Doc["state"] = Vocabulary::AldStateText(t.Ald->State);
   o.Lines.push_back(Format("ALD %u: %s %s", t.Slot, c.Name.c_str(), Vocabulary::ResultName(r).c_str()));
@@ -336,10 +318,7 @@ CliOutcome CliCommands::Report(const CliCommand& c) {
   CliOutcome o;
   const std::string& path = c.Args[0];
   std::vector<uint8_t> slots = session_.Slots();
-  if (slots.empty()) {
-    o.Fail(CliExit::kFailure, "No ALD", "No ALD available. Please click Scan");
-    return o;
-  }
+  if (slots.empty()) return NoAld(o);
   for (uint8_t slot : slots) RefreshForReport(slot);
   bool csv = FileExtension(path) == "csv";
   std::string text = csv ? AldListCsvText(table_) : AldListReportText(table_);

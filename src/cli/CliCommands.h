@@ -25,15 +25,11 @@ struct DeviceData;
 // checks, and gives a CliOutcome; none lets a serial port failure escape.
 class CliCommands {
  public:
-  // progress, when not null, receives a progress bar during downloads.
+  // progress, when not null, receives a progress bar during downloads and a
+  // line that counts the seconds while a long procedure waits.
   CliCommands(CliSession& session, std::ostream* progress);
 
   CliOutcome Run(const CliCommand& command);
-  // Whether name is a command of the tool ("run" included).
-  static bool Known(const std::string& name);
-  // Whether the command exists and has a number of arguments it takes;
-  // checked before the bus is touched.
-  static bool CheckSyntax(const CliCommand& command, std::string& error);
 
  private:
   // The ALD and subunit a command works on. Subunit is the record's
@@ -51,6 +47,13 @@ class CliCommands {
   void Select(const Target& t);
   DeviceData& DataOf(const Target& t);
   bool Failed(ResultCode r, CliOutcome& o, const std::string& message = "");
+  // A failed procedure in one line: its result's name, then what failed,
+  // "the calibration of" followed by the ALD's label, and whether the ALD
+  // stopped answering on the way.
+  bool Failed(ResultCode r, CliOutcome& o, const Target& t, const std::string& what);
+  static std::string Label(const Target& t);
+  // The scan found nothing: no command has an ALD to work on.
+  static CliOutcome& NoAld(CliOutcome& o);
 
   // Common commands (CliCommands.cpp).
   CliOutcome Scan();
@@ -74,6 +77,7 @@ class CliCommands {
   ResultCode GetTilt(Target& t);
   void AddTilt(const Target& t, CliOutcome& o);
   CliOutcome Download(const CliCommand& c);
+  bool ReadDownloadFile(const std::string& path, size_t limit, std::vector<uint8_t>& data, CliOutcome& o);
   CliOutcome DownloadFirmware(Target& t, const std::string& path, CliOutcome& o);
   CliOutcome DownloadConfig(Target& t, const std::string& path, CliOutcome& o);
   ResultCode Transfer(const AldRecord& ald, size_t size, const std::function<ResultCode()>& transfer);
@@ -82,14 +86,14 @@ class CliCommands {
   // TMA page and field pages (CliFieldCommands.cpp).
   CliOutcome Tma(const CliCommand& c);
   CliOutcome TmaGain(const CliCommand& c, Target& t, CliOutcome& o);
+  CliOutcome SetTmaGain(const std::string& text, Target& t, CliOutcome& o);
+  static void StoreFunctions(DeviceData& d, const uint8_t (&functions)[4]);
   CliOutcome TmaMode(const CliCommand& c, Target& t, CliOutcome& o);
   CliOutcome TmaFunctions(Target& t, CliOutcome& o);
   CliOutcome Field(const CliCommand& c);
   CliOutcome FieldGet(Target& t, uint8_t field, CliOutcome& o);
   CliOutcome FieldGetAll(Target& t, CliOutcome& o);
   CliOutcome FieldSet(Target& t, uint8_t field, const std::vector<std::string>& texts, CliOutcome& o);
-  static bool CheckWords(const CliCommand& c, std::string& error);
-  static std::optional<uint8_t> FieldByName(const std::string& text);
   static bool Accepts(uint8_t deviceType, uint8_t field);
   ResultCode ReadField(Target& t, uint8_t field);
   ResultCode GetFieldOnce(Target& t, uint8_t field);

@@ -1,9 +1,8 @@
-#include <cctype>
-
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
 #include "bus/FieldPages.h"
 #include "bus/TmaPage.h"
+#include "cli/CliChecks.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "core/Format.h"
@@ -13,16 +12,6 @@
 #include "layer7/Vocabulary.h"
 
 namespace {
-
-// Names match whatever the case and separators: "Antenna Max Tilt",
-// "antenna-max-tilt" and "AntennaMaxTilt" are one field.
-std::string Folded(const std::string& text) {
-  std::string folded;
-  for (unsigned char c : text) {
-    if (std::isalnum(c)) folded += static_cast<char>(std::tolower(c));
-  }
-  return folded;
-}
 
 // A field shown in one box is one text; the others a list of texts.
 nlohmann::json ValueJson(uint8_t field, const std::vector<std::string>& texts) {
@@ -34,22 +23,6 @@ std::string ValueLine(uint8_t field, const std::vector<std::string>& texts) {
   std::string joined;
   for (const std::string& t : texts) joined += (joined.empty() ? "" : " ") + t;
   return DataFieldName(field) + ": " + joined;
-}
-
-// Several boxes may be given as one argument: "65 63 0 0" or "65,63,0,0".
-std::vector<std::string> BoxTexts(uint8_t field, const std::vector<std::string>& args) {
-  if (args.size() != 1 || FieldPages::BoxCount(field) == 1) return args;
-  std::vector<std::string> texts;
-  std::string current;
-  for (char c : args[0] + ",") {
-    if (c == ',' || c == ' ') {
-      if (!current.empty()) texts.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  return texts;
 }
 
 }  // namespace
@@ -69,20 +42,41 @@ CliOutcome CliCommands::Tma(const CliCommand& c) {
 
 CliOutcome CliCommands::TmaGain(const CliCommand& c, Target& t, CliOutcome& o) {
   DeviceData& d = DataOf(t);
-  if (c.Set) {
-    std::optional<uint8_t> gain = TmaPage::GainEntry(*c.Set);
-    if (!gain) return o.Fail(CliExit::kUsage, "Usage", TmaPage::kInvalidGain);
-    if (Failed(layer7_.TmaSetGain(t.Ald->Address, t.Subunit, *gain), o)) return o;
-    o.Doc["gain"] = TmaPage::GainDb(*gain);
-    o.Lines.push_back(Format("ALD %u.%u gain set to %s dB", t.Slot, t.Subunit, TmaPage::GainText(*gain).c_str()));
-    return o;
-  }
+  if (c.Set) return SetTmaGain(*c.Set, t, o);
   ResultCode r = layer7_.TmaGetGain(t.Ald->Address, t.Subunit, d.TmaGain);
   d.TmaGainValid = r == kSuccess;
-  if (Failed(r, o)) return o;
+  if (Failed(r, o, t, "the gain read of")) return o;
   o.Doc["gain"] = TmaPage::GainDb(d.TmaGain);
   o.Lines.push_back(Format("ALD %u.%u gain %s dB", t.Slot, t.Subunit, TmaPage::GainText(d.TmaGain).c_str()));
   return o;
+}
+
+// The gain must be one the subunit allows, read from it now: an octet cut
+// from a gain beyond the limits, or off the resolution's grid, would reach
+// the device as another gain.
+CliOutcome CliCommands::SetTmaGain(const std::string& text, Target& t, CliOutcome& o) {
+  DeviceData& d = DataOf(t);
+  uint8_t f[4] = {};
+  if (Failed(layer7_.TmaGetSupportedFunctions(t.Ald->Address, t.Subunit, f), o, t, "reading the gain limits of"))
+    return o;
+  StoreFunctions(d, f);
+  TmaPage::GainCheck check = TmaPage::CheckGain(text, {f[1], f[2], f[3]});
+  if (check.Verdict == TmaPage::GainCheck::Status::kInvalid)
+    return o.Fail(CliExit::kUsage, "Usage", TmaPage::kInvalidGainValue);
+  if (check.Verdict == TmaPage::GainCheck::Status::kNotAllowed)
+    return o.Fail(CliExit::kFailure, Vocabulary::ResultName(TmaPage::kGainOutOfRange), check.Message);
+  if (Failed(layer7_.TmaSetGain(t.Ald->Address, t.Subunit, check.Quarters), o, t, "the gain change of")) return o;
+  o.Doc["gain"] = TmaPage::GainDb(check.Quarters);
+  o.Lines.push_back(
+      Format("ALD %u.%u gain set to %s dB", t.Slot, t.Subunit, TmaPage::GainText(check.Quarters).c_str()));
+  return o;
+}
+
+void CliCommands::StoreFunctions(DeviceData& d, const uint8_t (&f)[4]) {
+  d.TmaFunctionsFlags = f[0];
+  d.TmaFunctionsMinGain = f[1];
+  d.TmaFunctionsMaxGain = f[2];
+  d.TmaFunctionsGainResolution = f[3];
 }
 
 CliOutcome CliCommands::TmaMode(const CliCommand& c, Target& t, CliOutcome& o) {
@@ -93,12 +87,12 @@ CliOutcome CliCommands::TmaMode(const CliCommand& c, Target& t, CliOutcome& o) {
     if (!mode) return o.Fail(CliExit::kUsage, "Usage", "mode: 'normal' or 'bypass', not '" + *c.Set + "'");
     ResultCode r = layer7_.TmaSetMode(t.Ald->Address, t.Subunit, *mode);
     if (r != kSuccess) log.Write(kTraceError, TraceClass::kMain, t.Ald->Address, "Failed to set TMA Mode!");
-    if (Failed(r, o)) return o;
+    if (Failed(r, o, t, "the mode change of")) return o;
   }
   ResultCode r = layer7_.TmaGetMode(t.Ald->Address, t.Subunit, d.TmaMode);
   d.TmaModeValid = r == kSuccess;
   if (r != kSuccess) log.Write(kTraceError, TraceClass::kMain, t.Ald->Address, "Failed to get TMA Mode!");
-  if (Failed(r, o)) return o;
+  if (Failed(r, o, t, "the mode read of")) return o;
   o.Doc["mode"] = TmaPage::ModeText(d.TmaMode);
   o.Lines.push_back(Format("ALD %u.%u mode %s", t.Slot, t.Subunit, TmaPage::ModeText(d.TmaMode).c_str()));
   return o;
@@ -107,11 +101,8 @@ CliOutcome CliCommands::TmaMode(const CliCommand& c, Target& t, CliOutcome& o) {
 CliOutcome CliCommands::TmaFunctions(Target& t, CliOutcome& o) {
   DeviceData& d = DataOf(t);
   uint8_t f[4] = {};
-  if (Failed(layer7_.TmaGetSupportedFunctions(t.Ald->Address, t.Subunit, f), o)) return o;
-  d.TmaFunctionsFlags = f[0];
-  d.TmaFunctionsMinGain = f[1];
-  d.TmaFunctionsMaxGain = f[2];
-  d.TmaFunctionsGainResolution = f[3];
+  if (Failed(layer7_.TmaGetSupportedFunctions(t.Ald->Address, t.Subunit, f), o, t, "the functions read of")) return o;
+  StoreFunctions(d, f);
   o.Doc["flags"] = f[0];
   o.Doc["minGain"] = TmaPage::GainDb(f[1]);
   o.Doc["maxGain"] = TmaPage::GainDb(f[2]);
@@ -121,20 +112,6 @@ CliOutcome CliCommands::TmaFunctions(Target& t, CliOutcome& o) {
   o.Lines.push_back("Max Gain: " + TmaPage::GainText(f[2]));
   o.Lines.push_back("Gain Res: " + TmaPage::GainResolutionText(f[3]));
   return o;
-}
-
-std::optional<uint8_t> CliCommands::FieldByName(const std::string& text) {
-  char* end = nullptr;
-  unsigned long id = std::strtoul(text.c_str(), &end, 0);
-  if (!text.empty() && *end == '\0') {
-    if (id > 0xFE || DataFieldInfoOf(static_cast<uint8_t>(id)).Group == FieldGroup::kNone) return std::nullopt;
-    return static_cast<uint8_t>(id);
-  }
-  for (unsigned i = 1; i < 0xFF; ++i) {
-    const DataFieldInfo& info = DataFieldInfoOf(static_cast<uint8_t>(i));
-    if (info.Group != FieldGroup::kNone && Folded(info.Name) == Folded(text)) return info.Id;
-  }
-  return std::nullopt;
 }
 
 bool CliCommands::Accepts(uint8_t deviceType, uint8_t field) {
@@ -191,10 +168,8 @@ CliOutcome CliCommands::Field(const CliCommand& c) {
   Target t;
   if (!Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
   const std::string& action = c.Args[1];
-  if (action != "get" && action != "set")
-    return o.Fail(CliExit::kUsage, "Usage", "field: 'get' or 'set', not '" + action + "'");
-  if (action == "get" && c.Args[2] == "all" && c.Args.size() == 3) return FieldGetAll(t, o);
-  std::optional<uint8_t> field = FieldByName(c.Args[2]);
+  if (action == "get" && c.Args[2] == "all") return FieldGetAll(t, o);
+  std::optional<uint8_t> field = CliChecks::FieldByName(c.Args[2]);
   if (!field) return o.Fail(CliExit::kUsage, "Usage", "unknown field '" + c.Args[2] + "'");
   if (!Accepts(t.Ald->DeviceType, *field)) {
     return o.Fail(CliExit::kUsage, "Usage",
@@ -203,17 +178,13 @@ CliOutcome CliCommands::Field(const CliCommand& c) {
   }
   o.Doc["field"] = DataFieldName(*field);
   o.Doc["id"] = *field;
-  if (action == "get") {
-    if (c.Args.size() != 3) return o.Fail(CliExit::kUsage, "Usage", "field get takes one field");
-    return FieldGet(t, *field, o);
-  }
-  if (c.Args.size() < 4) return o.Fail(CliExit::kUsage, "Usage", "field set needs a value");
+  if (action == "get") return FieldGet(t, *field, o);
   std::vector<std::string> texts(c.Args.begin() + 3, c.Args.end());
-  return FieldSet(t, *field, BoxTexts(*field, texts), o);
+  return FieldSet(t, *field, CliChecks::FieldTexts(*field, texts), o);
 }
 
 CliOutcome CliCommands::FieldGet(Target& t, uint8_t field, CliOutcome& o) {
-  if (Failed(ReadField(t, field), o)) return o;
+  if (Failed(ReadField(t, field), o, t, "reading " + DataFieldName(field) + " of")) return o;
   std::vector<std::string> texts = FieldPages::ShownTexts(field, DataOf(t));
   o.Doc["value"] = ValueJson(field, texts);
   o.Lines.push_back(ValueLine(field, texts));
@@ -240,7 +211,7 @@ CliOutcome CliCommands::FieldGetAll(Target& t, CliOutcome& o) {
     fields.push_back(f);
   }
   o.Doc["fields"] = fields;
-  Failed(firstFailure, o, "not every field could be read");
+  Failed(firstFailure, o, t, "reading every field of");
   return o;
 }
 
@@ -258,6 +229,6 @@ CliOutcome CliCommands::FieldSet(Target& t, uint8_t field, const std::vector<std
   if (field == kFieldAntennaFrequencyBand && r == kSuccess && FieldPages::ReadsWordC(a)) {
     r = SetFieldOnce(t, kFieldAntennaFrequencyBand09);
   }
-  if (Failed(r, o)) return o;
+  if (Failed(r, o, t, "writing " + DataFieldName(field) + " to")) return o;
   return FieldGet(t, field, o);
 }

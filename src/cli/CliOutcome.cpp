@@ -13,3 +13,9 @@ CliOutcome& CliOutcome::Fail(int exit, const std::string& error, const std::stri
   Error = text.empty() ? error : (error == "Usage" ? text : error + ": " + text);
   return *this;
 }
+
+void CliOutcome::Stamp(const std::string& command) {
+  Doc["command"] = command;
+  Doc["ok"] = Ok();
+  Doc["exit"] = Exit;
+}

@@ -26,4 +26,6 @@ struct CliOutcome {
   // Marks the outcome failed; error is a result's name or "Usage", and
   // message the text for the person (may be empty).
   CliOutcome& Fail(int exit, const std::string& error, const std::string& message = "");
+  // The fields every document carries: the command, ok and the exit status.
+  void Stamp(const std::string& command);
 };

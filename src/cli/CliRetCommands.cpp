@@ -5,9 +5,11 @@
 #include "bus/AldAlarmRead.h"
 #include "bus/FieldPages.h"
 #include "bus/RetPage.h"
+#include "cli/CliChecks.h"
 #include "cli/CliCommands.h"
 #include "cli/CliProgress.h"
 #include "cli/CliSession.h"
+#include "cli/CliWaitLine.h"
 #include "core/Clock.h"
 #include "core/Format.h"
 #include "core/MessagePump.h"
@@ -26,6 +28,12 @@ constexpr uint32_t kRestartWaitMs = 500;
 
 bool IsRet(uint8_t type) {
   return type == kAldSingleRet || type == kAldMultiRet;
+}
+
+// The AISG return codes, which only a device's answer carries; the lower
+// ones are the link's and the engine's own results.
+bool IsDeviceAnswer(ResultCode r) {
+  return r > kLayer7Notification && r != kUnknownResultCode;
 }
 
 bool WriteWhole(const std::string& path, const std::vector<uint8_t>& data) {
@@ -66,7 +74,7 @@ CliOutcome CliCommands::Tilt(const CliCommand& c) {
     return o;
   }
   if (c.Set) return SetTilt(c, t);
-  if (Failed(GetTilt(t), o)) return o;
+  if (Failed(GetTilt(t), o, t, "the tilt read of")) return o;
   AddTilt(t, o);
   return o;
 }
@@ -80,7 +88,7 @@ CliOutcome CliCommands::SetTilt(const CliCommand& c, Target& t) {
   if (c.Subunit) o.Doc["subunit"] = t.Subunit == 0 ? 1 : t.Subunit;
   o.Doc["requested"] = *c.Set;
   for (uint8_t field : {kFieldAntennaMaxTilt, kFieldAntennaMinTilt}) {
-    if (Failed(GetFieldOnce(t, field), o, "cannot read the antenna's tilt limits")) return o;
+    if (Failed(GetFieldOnce(t, field), o, t, "reading the tilt limits of")) return o;
   }
   DeviceData& d = DataOf(t);
   o.Doc["minTilt"] = d.MinSupportedTilt / 10.0;
@@ -96,19 +104,25 @@ CliOutcome CliCommands::SetTilt(const CliCommand& c, Target& t) {
     o.Fail(CliExit::kFailure, Vocabulary::ResultName(kOutOfRange), entry.Message);
     return o;
   }
-  // The page asks the single-RET alarm status whatever the type.
-  ResultCode alarms = layer7_.GetAlarmStatus(t.Ald->Address, AlarmsOf(*t.Ald, t.Subunit));
-  if (RetPage::RefusesToMove(alarms)) {
-    o.Fail(CliExit::kFailure, Vocabulary::ResultName(alarms), RetPage::NotCalibratedText(t.Ald->Address));
+  // The alarms of the antenna to move: on a multi RET another antenna that
+  // is not calibrated does not hold this one.
+  ResultCode alarms = RetPage::ReadAlarmsBeforeMove(layer7_, *t.Ald, t.Subunit);
+  if (RetPage::RefusesToMove(alarms, AlarmsOf(*t.Ald, t.Subunit))) {
+    o.Fail(CliExit::kFailure, Vocabulary::ResultName(kNotCalibrated), RetPage::NotCalibratedText(t.Ald->Address));
     return o;
   }
-  ResultCode r = t.Subunit == 0 ? layer7_.RetSetTilt(t.Ald->Address, entry.Tenths)
-                                : layer7_.MultiRetSetTilt(t.Ald->Address, t.Subunit, entry.Tenths);
+  ResultCode r = kSuccess;
+  {
+    CliWaitLine wait(progress_, session_.Time(), *t.Ald, "moving " + Label(t) + " to " + *c.Set,
+                     Vocabulary::ProcedureCodeOf(t.Subunit == 0 ? kProcSingleRetSetTilt : kProcMultiRetSetTilt));
+    r = t.Subunit == 0 ? layer7_.RetSetTilt(t.Ald->Address, entry.Tenths)
+                       : layer7_.MultiRetSetTilt(t.Ald->Address, t.Subunit, entry.Tenths);
+  }
   bool lost = t.Ald->State == kStateDisconnected;
   if (!lost) GetAlarms(t);
   if (r == kSuccess || !lost) GetTilt(t);
   AddTilt(t, o);
-  Failed(r, o);
+  Failed(r, o, t, "the tilt change of");
   return o;
 }
 
@@ -117,8 +131,12 @@ CliOutcome CliCommands::SetTilt(const CliCommand& c, Target& t) {
 ResultCode CliCommands::CalibrateOne(Target& t) {
   Select(t);
   t.Ald->State = kStateCalibrating;
-  ResultCode r =
-      t.Subunit == 0 ? layer7_.RetCalibrate(t.Ald->Address) : layer7_.MultiRetCalibrate(t.Ald->Address, t.Subunit);
+  ResultCode r = kSuccess;
+  {
+    CliWaitLine wait(progress_, session_.Time(), *t.Ald, "calibrating " + Label(t),
+                     Vocabulary::ProcedureCodeOf(t.Subunit == 0 ? kProcSingleRetCalibrate : kProcMultiRetCalibrate));
+    r = t.Subunit == 0 ? layer7_.RetCalibrate(t.Ald->Address) : layer7_.MultiRetCalibrate(t.Ald->Address, t.Subunit);
+  }
   bool lost = t.Ald->State == kStateDisconnected;
   if (!lost) GetAlarms(t);
   if (r == kSuccess || !lost) GetTilt(t);
@@ -127,10 +145,7 @@ ResultCode CliCommands::CalibrateOne(Target& t) {
 
 CliOutcome CliCommands::Calibrate(const CliCommand& c) {
   CliOutcome o;
-  if (c.Args[0] == "all") {
-    if (c.Subunit) o.Fail(CliExit::kUsage, "Usage", "'calibrate all' takes no --subunit");
-    return o.Ok() ? CalibrateAll() : o;
-  }
+  if (c.Args[0] == "all") return CalibrateAll();
   Target t;
   if (!Resolve(c, c.Args[0], SubunitUse::kRequired, t, o)) return o;
   if (!IsRet(t.Ald->DeviceType)) {
@@ -140,7 +155,7 @@ CliOutcome CliCommands::Calibrate(const CliCommand& c) {
   ResultCode r = CalibrateOne(t);
   o.Doc["result"] = Vocabulary::ResultName(r);
   AddTilt(t, o);
-  Failed(r, o);
+  Failed(r, o, t, "the calibration of");
   return o;
 }
 
@@ -152,6 +167,8 @@ CliOutcome CliCommands::CalibrateAll() {
   log.Write(kTraceInfo, TraceClass::kMain, 0, "Calibrate all RETs");
   nlohmann::json results = nlohmann::json::array();
   ResultCode firstFailure = kSuccess;
+  std::string failures;
+  if (session_.Slots().empty()) return NoAld(o);
   for (uint8_t slot : session_.Slots()) {
     AldRecord& ald = table_.Record(slot);
     if (!IsRet(ald.DeviceType)) continue;
@@ -168,22 +185,31 @@ CliOutcome CliCommands::CalibrateAll() {
                          {"subunit", s == 0 ? 1 : s},
                          {"result", name},
                          {"tilt", d.TiltValid ? nlohmann::json(d.Tilt / 10.0) : nlohmann::json(nullptr)}});
-      o.Lines.push_back(Format("ALD %u%s: %s", slot, s == 0 ? "" : Format(".%d", s).c_str(), name.c_str()));
-      if (r != kSuccess && firstFailure == kSuccess) firstFailure = r;
+      o.Lines.push_back(Label(t) + ": " + name);
+      if (r == kSuccess) continue;
+      if (firstFailure == kSuccess) firstFailure = r;
+      failures += (failures.empty() ? "" : ", ") + Label(t) + " " + name;
     }
   }
   o.Doc["results"] = results;
-  Failed(firstFailure, o, "not every RET was calibrated");
+  // Nothing calibrated is no success: the scan found no RET at all.
+  if (results.empty()) return o.Fail(CliExit::kFailure, "No RET", "no RET answered the scan; nothing calibrated");
+  Failed(firstFailure, o, "not every RET was calibrated: " + failures);
   return o;
+}
+
+// The file was checked before the bus was touched; it is read again now,
+// and a file changed meanwhile is refused the same way.
+bool CliCommands::ReadDownloadFile(const std::string& path, size_t limit, std::vector<uint8_t>& data, CliOutcome& o) {
+  std::string problem = CliChecks::FileProblem(FirmwareFile::ReadWhole(path, limit, data), path, limit);
+  if (problem.empty()) return true;
+  o.Fail(CliExit::kUsage, "Usage", problem);
+  return false;
 }
 
 CliOutcome CliCommands::Download(const CliCommand& c) {
   CliOutcome o;
   const std::string& kind = c.Args[0];
-  if (kind != "firmware" && kind != "config") {
-    o.Fail(CliExit::kUsage, "Usage", "download what? 'firmware' or 'config', not '" + kind + "'");
-    return o;
-  }
   Target t;
   if (!Resolve(c, c.Args[1], SubunitUse::kNone, t, o)) return o;
   o.Doc["kind"] = kind;
@@ -217,10 +243,7 @@ ResultCode CliCommands::Transfer(const AldRecord& ald, size_t size, const std::f
 // and the corrected copy is kept beside it, so the file sent exists.
 CliOutcome CliCommands::DownloadFirmware(Target& t, const std::string& path, CliOutcome& o) {
   std::vector<uint8_t> image;
-  FirmwareFile::ReadStatus status = FirmwareFile::ReadWhole(path, FirmwareFile::kMaxFirmwareSize, image);
-  if (status == FirmwareFile::ReadStatus::kCannotOpen)
-    return o.Fail(CliExit::kUsage, "Usage", "cannot read '" + path + "'");
-  if (status == FirmwareFile::ReadStatus::kTooBig) return o.Fail(CliExit::kUsage, "Usage", "Download file too big!");
+  if (!ReadDownloadFile(path, FirmwareFile::kMaxFirmwareSize, image, o)) return o;
   TraceLog& log = session_.Log();
   std::string checksum = "none";
   if (FirmwareFile::CarriesChecksum(path)) {
@@ -247,7 +270,7 @@ CliOutcome CliCommands::DownloadFirmware(Target& t, const std::string& path, Cli
   ResultCode r = Transfer(*t.Ald, image.size(),
                           [&] { return layer7_.TransferFirmware(t.Ald->Address, image.data(), image.size()); });
   o.Doc["result"] = Vocabulary::ResultName(r);
-  if (Failed(r, o, "Firmware downloading failed!")) return o;
+  if (Failed(r, o, t, "the firmware download to")) return o;
   o.Lines.push_back(Format("ALD %u: firmware of %zu octets downloaded", t.Slot, image.size()));
   Reconnect(t, o);
   return o;
@@ -271,15 +294,19 @@ CliOutcome CliCommands::DownloadConfig(Target& t, const std::string& path, CliOu
     return o.Fail(CliExit::kUsage, "Usage", Format("ALD %u is not a single RET", t.Slot));
   }
   std::vector<uint8_t> data;
-  FirmwareFile::ReadStatus status = FirmwareFile::ReadWhole(path, FirmwareFile::kMaxConfigSize, data);
-  if (status == FirmwareFile::ReadStatus::kCannotOpen)
-    return o.Fail(CliExit::kUsage, "Usage", "cannot read '" + path + "'");
-  if (status == FirmwareFile::ReadStatus::kTooBig) return o.Fail(CliExit::kUsage, "Usage", "Download file too big!");
+  if (!ReadDownloadFile(path, FirmwareFile::kMaxConfigSize, data, o)) return o;
+  if (data.empty()) return o.Fail(CliExit::kUsage, "Usage", "'" + path + "' is empty; nothing sent");
   o.Doc["octets"] = data.size();
   ResultCode r = Transfer(*t.Ald, data.size(),
                           [&] { return layer7_.TransferConfigData(t.Ald->Address, data.data(), data.size()); });
   o.Doc["result"] = Vocabulary::ResultName(r);
-  if (r != kSuccess) return o.Fail(CliExit::kFailure, Vocabulary::ResultName(r), RetPage::ConfigDownloadErrorText(r));
+  // The file is worth checking only when the device refused its data; a
+  // link that failed says nothing about the file.
+  if (Failed(r, o, t, "the configuration download to") && IsDeviceAnswer(r)) {
+    o.Doc["message"] = o.Doc["message"].get<std::string>() + "; check the file and download again";
+    o.Error += "; check the file and download again";
+  }
+  if (r != kSuccess) return o;
   o.Lines.push_back(Format("ALD %u: configuration of %zu octets downloaded", t.Slot, data.size()));
   return o;
 }

@@ -17,11 +17,11 @@ ScanOptions DefaultScanOptions() {
 
 }  // namespace
 
-CliSession::CliSession(const std::string& tracePath, Clock& clock)
+CliSession::CliSession(const std::string& tracePath, Clock& clock, const LinkFactory& link)
     : log_(tracePath),
       table_(log_),
-      link_(log_, table_),
-      layer7_(link_, table_, log_, clock),
+      link_(link ? link(log_, table_) : std::make_unique<AisgHdlc>(log_, table_)),
+      layer7_(*link_, table_, log_, clock),
       station_(layer7_, BusUi{ui_, ui_, ui_}, DefaultScanOptions, nullptr) {
   // Standard error carries the tool's own lines only; the scan's
   // diagnostics belong with the rest of its trace.
@@ -33,31 +33,26 @@ CliSession::CliSession(const std::string& tracePath, Clock& clock)
 
 CliSession::~CliSession() {
   // The failure report of the capture refers to this session's members.
-  link_.Capture().Stop();
+  link_->Capture().Stop();
   try {
-    link_.Close();
+    link_->Close();
   } catch (const ECommError&) {
     // The adapter may be gone already; nothing is left to release.
   }
 }
 
-CliSession::OpenStatus CliSession::Open(const std::string& port, uint32_t baud, std::string& error) {
+bool CliSession::Open(const std::string& port, uint32_t baud, PortDiagnosis& why) {
   AisgSerial::ClearLastError();
   try {
-    link_.ConfigurePort(port, baud);
+    link_->ConfigurePort(port, baud);
   } catch (const ECommError& e) {
-    error = "cannot open " + port + " (error " + std::to_string(e.Code) + ")";
-    return OpenStatus::kCannotOpen;
+    why = {PortDiagnosis::Kind::kOther, "error " + std::to_string(e.Code)};
+    return false;
   }
-  if (!AisgSerial::IsOpen()) {
-    error = "cannot open " + port + ": " + AisgSerial::LastError();
-    return OpenStatus::kCannotOpen;
-  }
-  if (!AisgSerial::LastError().empty()) {
-    error = "baud rate " + std::to_string(baud) + " not supported: " + AisgSerial::LastError();
-    return OpenStatus::kBadBaud;
-  }
-  return OpenStatus::kOpen;
+  if (AisgSerial::IsOpen() && AisgSerial::LastError().empty()) return true;
+  why = link_->OpenFailure();
+  if (why.What == PortDiagnosis::Kind::kNone) why = {PortDiagnosis::Kind::kOther, AisgSerial::LastError()};
+  return false;
 }
 
 // The reset makes every device give up its address, so the scan finds the
@@ -101,7 +96,7 @@ void CliSession::ShowAlarmedStates() {
 }
 
 bool CliSession::StartCapture(const std::string& path, std::string& error) {
-  return link_.Capture().Start(path, &error, [this](const std::string& message) {
+  return link_->Capture().Start(path, &error, [this](const std::string& message) {
     std::lock_guard<std::mutex> guard(captureLock_);
     captureFailure_ = message;
   });

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,8 +22,12 @@ class Clock;
 // of what it found), then run commands on the ALDs found.
 class CliSession {
  public:
-  // An empty trace path traces nothing.
-  CliSession(const std::string& tracePath, Clock& clock);
+  // Makes the link to the bus; a test gives one over a simulated bus.
+  using LinkFactory = std::function<std::unique_ptr<AisgHdlc>(TraceLog&, AldTable&)>;
+
+  // An empty trace path traces nothing. Without a factory the link is the
+  // serial port that Open opens.
+  CliSession(const std::string& tracePath, Clock& clock, const LinkFactory& link = nullptr);
   ~CliSession();
   CliSession(const CliSession&) = delete;
   CliSession& operator=(const CliSession&) = delete;
@@ -34,8 +40,8 @@ class CliSession {
   // bus work went on without it.
   std::optional<std::string> TakeCaptureFailure();
 
-  enum class OpenStatus { kOpen, kCannotOpen, kBadBaud };
-  OpenStatus Open(const std::string& port, uint32_t baud, std::string& error);
+  // Opens the port; false with what went wrong in the user's terms.
+  bool Open(const std::string& port, uint32_t baud, PortDiagnosis& why);
   // False with the reason when the serial port failed on the way.
   bool Start(std::string& error);
 
@@ -59,7 +65,7 @@ class CliSession {
 
   TraceLog log_;
   AldTable table_;
-  AisgHdlc link_;
+  std::unique_ptr<AisgHdlc> link_;
   AisgLayer7 layer7_;
   CliUi ui_;
   BusStation station_;

@@ -3,6 +3,7 @@
 #include <sys/time.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <ctime>
@@ -159,8 +160,9 @@ void TraceLog::VWrite(int level, const char* classTag, uint8_t aldNumber, const 
   pending_ += line;
   pending_ += "\r\n";
   if (file_) {
-    std::fputs(line.c_str(), file_);
-    std::fputc('\n', file_);
+    bool written = std::fputs(line.c_str(), file_) >= 0 && std::fputc('\n', file_) != EOF;
+    int noError = 0;
+    if (!written) fileWriteError_.compare_exchange_strong(noError, errno != 0 ? errno : EIO);
   }
 }
 

@@ -68,6 +68,9 @@ class TraceLog {
   std::string TakePending();
 
   const std::string& FilePath() const { return filePath_; }
+  // The errno of the first line that could not be written to the trace
+  // file (a full disk, a file gone), 0 while every line got there.
+  int FileWriteError() const { return fileWriteError_.load(); }
 
  private:
   bool Passes(int level, const char* classTag, uint8_t aldNumber) const;
@@ -79,6 +82,7 @@ class TraceLog {
   const std::string filePath_;
   std::atomic<bool> logging_{false};
   std::atomic<uint8_t> aldFilter_{0xFF};
+  std::atomic<int> fileWriteError_{0};
 
   mutable std::mutex filterLock_;  // guards the suppression lists
   std::vector<std::string> suppressedClasses_;

@@ -1,5 +1,9 @@
 #include "layer7/FirmwareFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -90,9 +94,21 @@ std::string CorrectedCopyPath(const std::string& path) {
   return path.substr(0, stem) + kCopySuffix;
 }
 
+// Opened without waiting, so that a FIFO or a device named by mistake is
+// refused instead of blocking the caller until someone writes to it.
 ReadStatus ReadWhole(const std::string& path, size_t limit, std::vector<uint8_t>& out) {
-  File f = Open(path, "rb");
-  if (!f) return ReadStatus::kCannotOpen;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return ReadStatus::kCannotOpen;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return ReadStatus::kNotRegular;
+  }
+  File f(fdopen(fd, "rb"));
+  if (!f) {
+    ::close(fd);
+    return ReadStatus::kCannotOpen;
+  }
   // One octet more than allowed tells a file that is too big without
   // reading all of it.
   std::vector<uint8_t> data(limit + 1);
@@ -117,10 +133,17 @@ ResultCode PrepareFirmware(const std::string& path, TraceLog& log, uint8_t ald, 
   return kSuccess;
 }
 
-ResultCode PrepareConfig(const std::string& path, std::vector<uint8_t>& data) {
+// An empty configuration would send nothing and still be reported as
+// completed: it is refused like an empty firmware image.
+ResultCode PrepareConfig(const std::string& path, TraceLog& log, uint8_t ald, std::vector<uint8_t>& data) {
   ReadStatus status = ReadWhole(path, kMaxConfigSize, data);
   if (status == ReadStatus::kTooBig) ShowMessageBox("Download file too big!");
-  return status == ReadStatus::kOk ? kSuccess : kSoftwareError;
+  if (status != ReadStatus::kOk) return kSoftwareError;
+  if (data.empty()) {
+    log.Write(kTraceError, TraceClass::kAisg, ald, "Download file is empty, not sent");
+    return kSoftwareError;
+  }
+  return kSuccess;
 }
 
 ResultCode DownloadFirmware(AisgLayer7& layer7, const ChooseFile& choose) {

@@ -38,16 +38,17 @@ bool CorrectChecksum(std::vector<uint8_t>& image);
 // it) followed by "_chk.css"; "fw1.css" gives "fw1_chk.css".
 std::string CorrectedCopyPath(const std::string& path);
 
-enum class ReadStatus { kOk, kCannotOpen, kTooBig };
-// Reads the whole file when it holds at most limit octets.
+enum class ReadStatus { kOk, kCannotOpen, kNotRegular, kTooBig };
+// Reads the whole file when it is a regular file of at most limit octets.
 ReadStatus ReadWhole(const std::string& path, size_t limit, std::vector<uint8_t>& out);
 
 // Reads a chosen firmware file and tests a "css" image, writing the
 // corrected copy when its checksum is bad. 0 with the image to send, or 7
 // when nothing may be sent. Traces under the given ALD number.
 ResultCode PrepareFirmware(const std::string& path, TraceLog& log, uint8_t ald, std::vector<uint8_t>& image);
-// Reads a chosen configuration file; 0 with its octets, or 7.
-ResultCode PrepareConfig(const std::string& path, std::vector<uint8_t>& data);
+// Reads a chosen configuration file; 0 with its octets, or 7 (an empty
+// file included).
+ResultCode PrepareConfig(const std::string& path, TraceLog& log, uint8_t ald, std::vector<uint8_t>& data);
 
 // Asks the user for a file; nothing when the choice was cancelled.
 using ChooseFile = std::function<std::optional<std::string>()>;

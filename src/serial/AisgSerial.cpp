@@ -155,56 +155,59 @@ void AisgSerial::SetPortName(const std::string& name) {
 }
 
 std::string AisgSerial::DevicePath() const {
-  if (!portName_.empty() && portName_[0] == '/') return portName_;
-  return "/dev/" + portName_;
+  return PortDiagnosis::DevicePath(portName_);
+}
+
+bool AisgSerial::SupportsBaud(uint32_t baud) {
+  speed_t speed;
+  return SpeedOf(baud, &speed);
 }
 
 void AisgSerial::Open() {
   if (IsOpen()) return;
   log_.Write(kTraceInfo, TraceClass::kComm, 0, "Opening com port '%s'", portName_.c_str());
-  if (!OpenDevice() || !ConfigureLine()) return;
+  openFailure_ = PortDiagnosis{};
+  if (!OpenDevice() || !ConfigureLine()) {
+    log_.Write(kTraceError, TraceClass::kComm, 0, "Cannot open com port '%s': %s", portName_.c_str(),
+               openFailure_.Text.c_str());
+    return;
+  }
   portOpen_ = 1;
+}
+
+// Closes what was opened, leaves the text of the failed step and why it
+// failed.
+bool AisgSerial::FailOpen(const char* lastError, int error) {
+  if (fd_ >= 0) CloseDevice();
+  SetLastError(lastError);
+  openFailure_ = PortDiagnosis::Of(DevicePath(), error);
+  return false;
 }
 
 // Non-blocking, so that opening a port without carrier does not hang; the
 // transfers wait with poll() instead.
 bool AisgSerial::OpenDevice() {
   fd_ = ::open(DevicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd_ < 0) {
-    SetLastError(kErrInvalidHandle);
-    return false;
-  }
+  if (fd_ < 0) return FailOpen(kErrInvalidHandle, errno);
   // flock keeps out every other opener that asks, root included; TIOCEXCL
   // also keeps out programs that do not ask. TIOCEXCL fails only on a
   // device that is no terminal, which the line set-up reports next.
-  if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    CloseDevice();
-    SetLastError(kErrInvalidHandle);
-    return false;
-  }
+  if (flock(fd_, LOCK_EX | LOCK_NB) != 0) return FailOpen(kErrInvalidHandle, errno);
   ioctl(fd_, TIOCEXCL);
   return true;
 }
 
 bool AisgSerial::ConfigureLine() {
   termios tio{};
-  if (tcgetattr(fd_, &tio) != 0) {
-    CloseDevice();
-    SetLastError(kErrCommState);
-    return false;
-  }
+  if (tcgetattr(fd_, &tio) != 0) return FailOpen(kErrCommState, errno);
   speed_t speed;
   if (!SpeedOf(baudRate_, &speed)) {
-    CloseDevice();
-    SetLastError(kErrSetComm);
+    FailOpen(kErrSetComm, EINVAL);
+    openFailure_.Text = "baud rate " + std::to_string(baudRate_) + " not supported";
     return false;
   }
   MakeRaw(tio, speed);
-  if (tcsetattr(fd_, TCSANOW, &tio) != 0) {
-    CloseDevice();
-    SetLastError(kErrSetComm);
-    return false;
-  }
+  if (tcsetattr(fd_, TCSANOW, &tio) != 0) return FailOpen(kErrSetComm, errno);
   return true;
 }
 

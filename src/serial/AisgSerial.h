@@ -5,6 +5,7 @@
 #include <string>
 
 #include "capture/BusCapture.h"
+#include "serial/PortDiagnosis.h"
 
 class AldTable;
 class TraceLog;
@@ -45,13 +46,16 @@ class AisgSerial {
   AisgSerial(const AisgSerial&) = delete;
   AisgSerial& operator=(const AisgSerial&) = delete;
 
-  // A device path, or a bare name taken under /dev/. Raises ECommError 6
-  // while the port is open.
+  // A path (any name with a slash), or a bare name taken under /dev/ when
+  // such a device exists and in the working folder otherwise. Raises
+  // ECommError 6 while the port is open.
   void SetPortName(const std::string& name);
   const std::string& PortName() const { return portName_; }
 
-  // Never raises; the outcome is IsOpen() and LastError().
+  // Never raises; the outcome is IsOpen() and LastError(), and after a
+  // failure OpenFailure() says why in the user's terms.
   void Open();
+  const PortDiagnosis& OpenFailure() const { return openFailure_; }
   // Raises ECommError 11 when the platform fails to close the port.
   void Close();
   // Never raises; takes effect at once when open, else at the next Open.
@@ -68,6 +72,8 @@ class AisgSerial {
   BusCapture& Capture() { return capture_; }
 
   static bool IsOpen() { return portOpen_.load() != 0; }
+  // Whether the line can run at this rate.
+  static bool SupportsBaud(uint32_t baud);
   static std::string LastError();
   static void ClearLastError();
   static std::string DetectedPort();
@@ -80,6 +86,7 @@ class AisgSerial {
  private:
   std::string DevicePath() const;
   bool OpenDevice();
+  bool FailOpen(const char* lastError, int error);
   bool ConfigureLine();
   void CloseDevice();
   void FinishClose();
@@ -95,6 +102,7 @@ class AisgSerial {
   const AldTable& table_;
   std::string portName_ = kDefaultPortName;
   uint32_t baudRate_ = kDefaultBaudRate;
+  PortDiagnosis openFailure_;
   int fd_ = -1;
   // Linux releases a descriptor even when close() reports an error, so a
   // failed close leaves nothing to release; the next Close only finishes.

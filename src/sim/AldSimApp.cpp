@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "core/Clock.h"
+#include "sim/LinkClaim.h"
 #include "sim/PtyServer.h"
 #include "sim/SimFaults.h"
 #include "sim/SimSite.h"
@@ -129,7 +130,7 @@ int AldSimApp::Serve(const Options& options) {
                                          : SimSite::Load(options.SitePath, bus, settings, &error);
   if (!loaded) {
     std::cerr << "aldsim: " << error << "\n";
-    return 1;
+    return 2;
   }
   settings.Baud = options.Baud.value_or(settings.Baud);
   settings.TurnaroundMs = options.TurnaroundMs.value_or(settings.TurnaroundMs);
@@ -146,6 +147,11 @@ int AldSimApp::Serve(const Options& options) {
     return 2;
   }
   for (const auto& name : bus.SetFaults(*faults)) std::cerr << "aldsim: no device " << name << " on the bus\n";
+  LinkClaim claim;
+  if (!options.LinkPath.empty() && !claim.Take(options.LinkPath, &error)) {
+    std::cerr << "aldsim: " << error << "\n";
+    return 2;
+  }
   PtyServer server(bus, {settings.Baud, settings.TurnaroundMs, options.LogPath});
   if (!options.CapturePath.empty() && !StartCapture(server.Capture(), options.CapturePath, &error)) {
     std::cerr << "aldsim: " << error << "\n";

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "sim/SimText.h"
+
 namespace {
 
 using Info = SimDataFields::Info;
@@ -118,8 +120,8 @@ bool SimDataFields::ValueFromJson(const Info& info, const nlohmann::json& value,
   std::vector<long> numbers;
   switch (info.Encoding) {
     case Kind::kText:
-      if (!value.is_string() || value.get<std::string>().size() > info.Width) return false;
-      out = EncodeText(value.get<std::string>(), info.Width);
+      if (!value.is_string() || SimText::Unescape(value.get<std::string>()).size() > info.Width) return false;
+      out = EncodeText(SimText::Unescape(value.get<std::string>()), info.Width);
       return true;
     case Kind::kWord:
     case Kind::kWords:
@@ -139,7 +141,7 @@ bool SimDataFields::ValueFromJson(const Info& info, const nlohmann::json& value,
 
 nlohmann::ordered_json SimDataFields::ValueToJson(const Info& info, const std::vector<uint8_t>& octets) {
   switch (info.Encoding) {
-    case Kind::kText: return DecodeText(octets);
+    case Kind::kText: return SimText::Escape(DecodeText(octets));
     case Kind::kWord: return GetWord(octets, 0);
     case Kind::kSignedWord: return static_cast<int16_t>(GetWord(octets, 0));
     case Kind::kWords: {

@@ -1,5 +1,6 @@
 #include "sim/SimSite.h"
 
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <stdexcept>
@@ -7,6 +8,7 @@
 
 #include "sim/SimMultiRet.h"
 #include "sim/SimSingleRet.h"
+#include "sim/SimText.h"
 #include "sim/SimTma.h"
 
 namespace {
@@ -73,6 +75,11 @@ bool Printable(const std::string& text) {
   return true;
 }
 
+// Texts of a device as the dump writes them, octet escapes undone.
+std::string GetText(const json& object, const char* key) {
+  return SimText::Unescape(Get<std::string>(object, key, ""));
+}
+
 SimDeviceConfig::DownloadFailure DownloadFailOf(const std::string& text) {
   using Failure = SimDeviceConfig::DownloadFailure;
   if (text == "never") return {};
@@ -110,17 +117,17 @@ void ReadTiming(const json& timing, SimDeviceConfig& config) {
 SimDeviceConfig ReadConfig(const json& device, const SimSite::BusSettings& settings) {
   SimDeviceConfig config;
   config.DeviceType = TypeOf(Get<std::string>(device, "type", ""));
-  config.UniqueId = Get<std::string>(device, "uniqueId", "");
+  config.UniqueId = GetText(device, "uniqueId");
   if (config.UniqueId.size() < 2 || config.UniqueId.size() > 19 || !Printable(config.UniqueId)) {
     Bad("uniqueId \"" + config.UniqueId + "\" must have 2 to 19 printable characters");
   }
-  config.VendorCode = Get<std::string>(device, "vendorCode", config.UniqueId.substr(0, 2));
+  config.VendorCode = device.contains("vendorCode") ? GetText(device, "vendorCode") : config.UniqueId.substr(0, 2);
   if (config.VendorCode.size() != 2) Bad("vendorCode must have 2 characters");
   config.AisgVersion = Get<uint8_t>(device, "aisgVersion", 2);
-  config.ProductNumber = Get<std::string>(device, "productNumber", "");
-  config.SerialNumber = Get<std::string>(device, "serialNumber", "");
-  config.HardwareVersion = Get<std::string>(device, "hardwareVersion", "");
-  config.SoftwareVersion = Get<std::string>(device, "softwareVersion", "");
+  config.ProductNumber = GetText(device, "productNumber");
+  config.SerialNumber = GetText(device, "serialNumber");
+  config.HardwareVersion = GetText(device, "hardwareVersion");
+  config.SoftwareVersion = GetText(device, "softwareVersion");
   ReadTiming(Get<json>(device, "timing", json::object()), config);
   config.DownloadFail = DownloadFailOf(Get<std::string>(device, "downloadFail", "never"));
   config.Stuck = Get<bool>(device, "stuck", false);
@@ -185,13 +192,13 @@ ojson SubunitJson(const SimSubunit& subunit, uint8_t type, bool live) {
 
 ojson ConfigJson(const SimDeviceConfig& config) {
   return {{"type", TypeName(config.DeviceType)},
-          {"uniqueId", config.UniqueId},
-          {"vendorCode", config.VendorCode},
+          {"uniqueId", SimText::Escape(config.UniqueId)},
+          {"vendorCode", SimText::Escape(config.VendorCode)},
           {"aisgVersion", config.AisgVersion},
-          {"productNumber", config.ProductNumber},
-          {"serialNumber", config.SerialNumber},
-          {"hardwareVersion", config.HardwareVersion},
-          {"softwareVersion", config.SoftwareVersion},
+          {"productNumber", SimText::Escape(config.ProductNumber)},
+          {"serialNumber", SimText::Escape(config.SerialNumber)},
+          {"hardwareVersion", SimText::Escape(config.HardwareVersion)},
+          {"softwareVersion", SimText::Escape(config.SoftwareVersion)},
           {"timing",
            {{"tiltDegPerS", config.TiltDegPerS},
             {"moveSettleMs", config.MoveSettleMs},
@@ -277,15 +284,25 @@ bool SimSite::FromJson(const json& site, VirtualBus& bus, BusSettings& settings,
   }
 }
 
+// A folder or a device given by mistake is refused before it is read: the
+// stream reports a folder's read error by throwing.
 bool SimSite::Load(const std::string& path, VirtualBus& bus, BusSettings& settings, std::string* error) {
-  std::ifstream in(path);
-  if (!in) {
-    if (error) *error = "cannot open " + path;
+  std::error_code ec;
+  bool exists = std::filesystem::exists(path, ec);
+  if (!exists || !std::filesystem::is_regular_file(path, ec)) {
+    if (error) *error = exists ? path + " is not a site file (not a regular file)" : "cannot open " + path;
     return false;
   }
-  json site = json::parse(in, nullptr, false);
-  if (site.is_discarded()) {
-    if (error) *error = path + " is not valid JSON";
+  std::ifstream in(path);
+  json site;
+  try {
+    site = json::parse(in, nullptr, false);
+  } catch (const std::exception& e) {
+    if (error) *error = "cannot read " + path + ": " + e.what();
+    return false;
+  }
+  if (!in.is_open() || site.is_discarded()) {
+    if (error) *error = in.is_open() ? path + " is not valid JSON" : "cannot open " + path;
     return false;
   }
   return FromJson(site, bus, settings, error);
