@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -13,30 +14,55 @@ namespace {
 
 // Answers the reads with the frames of the fuzz input, one each, then with
 // silence: a device's I-frames, RRs and anything else, in any order, ahead
-// of the time-outs of the procedure's wait.
+// of the time-outs of the procedure's wait. The frames of one input lie in
+// one buffer that the next input reuses.
 class ScriptLink : public AisgHdlc {
  public:
   ScriptLink(TraceLog& log, AldTable& table) : AisgHdlc(log, table) {}
 
+  void Clear() {
+    octets_.clear();
+    ends_.clear();
+    next_ = 0;
+  }
+
   void Add(const uint8_t* content, size_t length) {
-    std::vector<uint8_t> frame(HdlcCodec::kBufferSize);
     uint16_t n = static_cast<uint16_t>(std::min<size_t>(length, HdlcCodec::kMaxContent));
-    frame.resize(HdlcCodec::Encode(content, n, frame.data()));
-    frames_.push_back(std::move(frame));
+    size_t start = octets_.size();
+    octets_.resize(start + HdlcCodec::kBufferSize);
+    octets_.resize(start + HdlcCodec::Encode(content, n, octets_.data() + start));
+    ends_.push_back(octets_.size());
   }
 
   uint32_t Write(const uint8_t*, uint32_t length) override { return length; }
   uint32_t Read(uint8_t* buffer, uint32_t capacity) override {
-    if (next_ >= frames_.size()) return 0;
-    const std::vector<uint8_t>& frame = frames_[next_++];
-    uint32_t n = std::min<uint32_t>(static_cast<uint32_t>(frame.size()), capacity);
-    std::memcpy(buffer, frame.data(), n);
-    return n;
+    if (next_ >= ends_.size()) return 0;
+    size_t start = next_ == 0 ? 0 : ends_[next_ - 1];
+    size_t n = std::min<size_t>(ends_[next_++] - start, capacity);
+    std::memcpy(buffer, octets_.data() + start, n);
+    return static_cast<uint32_t>(n);
   }
 
  private:
-  std::vector<std::vector<uint8_t>> frames_;
+  std::vector<uint8_t> octets_;
+  std::vector<size_t> ends_;
   size_t next_ = 0;
+};
+
+// Built once for the run: an ALD table is 255 records of strings and device
+// data, and building one per input took far longer than the procedure. The
+// procedures address ALD 1 only, so each input starts from a blank record 1
+// and scratch record (copied from a blank one, which reuses their storage),
+// an empty script and a clock at zero, as with a fresh table.
+struct World {
+  TraceLog log{""};
+  AldTable table{log};
+  ScriptLink link{log, table};
+  const AldRecord blank{};
+  static World& Get() {
+    static World* world = new World;
+    return *world;
+  }
 };
 
 void Check(bool holds) {
@@ -90,16 +116,17 @@ void RunProcedure(AisgLayer7& l7, AldTable& table, uint8_t selector, uint8_t arg
 // as a length octet and that many content octets each.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  TraceLog log{""};
-  AldTable table{log};
-  ScriptLink link{log, table};
+  World& w = World::Get();
+  w.table.Scratch() = w.blank;
+  w.table.Record(1) = w.blank;
+  w.link.Clear();
   FakeClock clock;
-  AisgLayer7 layer7{link, table, log, clock};
+  AisgLayer7 layer7{w.link, w.table, w.log, clock};
   for (size_t at = 2; at < size;) {
     size_t length = std::min<size_t>(data[at], size - at - 1);
-    link.Add(data + at + 1, length);
+    w.link.Add(data + at + 1, length);
     at += 1 + length;
   }
-  RunProcedure(layer7, table, data[0], data[1]);
+  RunProcedure(layer7, w.table, data[0], data[1]);
   return 0;
 }

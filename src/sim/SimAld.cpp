@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <typeinfo>
 
 #include "layer7/Vocabulary.h"
 
@@ -47,10 +48,53 @@ std::optional<uint8_t> FailureReply(uint8_t code, const std::vector<uint8_t>& da
   return data.empty() ? 0 : data[0];
 }
 
+// The entries already in the store take the snapshot's values, so that a
+// restore allocates nothing while the fields are the same ones.
+void RestoreFields(SimDataFields::Store& to, const SimDataFields::Store& from) {
+  auto sameKey = [](const auto& a, const auto& b) { return a.first == b.first; };
+  if (to.size() != from.size() || !std::equal(to.begin(), to.end(), from.begin(), sameKey)) {
+    to = from;
+    return;
+  }
+  auto entry = to.begin();
+  for (const auto& source : from) (entry++)->second = source.second;
+}
+
+void RestoreSubunit(SimSubunit& to, const SimSubunit& from) {
+  RestoreFields(to.Fields, from.Fields);
+  to.Alarms = from.Alarms;
+  to.Calibrated = from.Calibrated;
+  to.Configured = from.Configured;
+  to.Tilt = from.Tilt;
+  to.ConfigOctets = from.ConfigOctets;
+  to.Mode = from.Mode;
+  to.Gain = from.Gain;
+  to.Functions = from.Functions;
+  to.GainResolution = from.GainResolution;
+}
+
 }  // namespace
 
 SimAld::SimAld(SimDeviceConfig config, std::vector<SimSubunit> subunits)
     : SimDevice(std::move(config)), subunits_(std::move(subunits)) {}
+
+bool SimAld::Restore(const SimAld& snapshot) {
+  if (typeid(*this) != typeid(snapshot) || snapshot.ProcedureRunning()) return false;
+  if (this == &snapshot) return true;
+  SimDevice::operator=(snapshot);
+  if (subunits_.size() == snapshot.subunits_.size()) {
+    for (size_t i = 0; i < subunits_.size(); ++i) RestoreSubunit(subunits_[i], snapshot.subunits_[i]);
+  } else {
+    subunits_ = snapshot.subunits_;
+  }
+  subscribed_ = snapshot.subscribed_;
+  downloading_ = snapshot.downloading_;
+  downloadBlocks_ = snapshot.downloadBlocks_;
+  downloadOctets_ = snapshot.downloadOctets_;
+  downloads_ = snapshot.downloads_;
+  lastDownloadOctets_ = snapshot.lastDownloadOctets_;
+  return true;
+}
 
 SimDevice::Bytes SimAld::Message(uint8_t code, const Bytes& data) {
   Bytes message(3 + data.size());

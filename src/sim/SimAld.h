@@ -35,6 +35,13 @@ class SimAld : public SimDevice {
   static constexpr size_t kMaxAlarms = 32;
 
   SimAld(SimDeviceConfig config, std::vector<SimSubunit> subunits);
+  SimAld& operator=(const SimAld&) = delete;
+
+  // Puts this device back into the state of snapshot, a device of the same
+  // kind, reusing this device's storage: a fuzz run starts every input from
+  // one site built once. False, with nothing changed, for another kind or a
+  // snapshot in the middle of a long procedure.
+  bool Restore(const SimAld& snapshot);
 
   // Subunits are numbered from 1 (a single RET has antenna 1 only). Both
   // return false for a subunit that does not exist or a change that is none.
@@ -86,6 +93,7 @@ class SimAld : public SimDevice {
   Outcome DownloadEnd(uint64_t nowMs);
   void Notify(size_t index, uint8_t code, uint8_t state);
 
+  // A new member is restored in Restore too.
   std::vector<SimSubunit> subunits_;
   bool subscribed_ = false;
   bool downloading_ = false;

@@ -27,7 +27,6 @@ class SimDevice {
   explicit SimDevice(SimDeviceConfig config);
   virtual ~SimDevice() = default;
   SimDevice(const SimDevice&) = delete;
-  SimDevice& operator=(const SimDevice&) = delete;
 
   // One frame heard on the bus (address, control, information). Returns the
   // content this device puts on the line, if it answers.
@@ -65,6 +64,11 @@ class SimDevice {
   virtual void OnLinkLost() {}
   // The device started afresh (power on, restart after a download).
   virtual void OnRestart() {}
+
+  // Every member copied, for SimAld::Restore only: a running procedure's
+  // completion acts on the device that started it, so the source must have
+  // none.
+  SimDevice& operator=(const SimDevice&) = default;
 
   void QueueMessage(Bytes message);
   void AbortProcedure();

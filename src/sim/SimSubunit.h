@@ -6,7 +6,8 @@
 #include "sim/SimDataFields.h"
 
 // One antenna of a RET or one subunit of a TMA: its device data fields, its
-// active alarms and its actuator or amplifier state.
+// active alarms and its actuator or amplifier state. A new member is restored
+// in SimAld::Restore too.
 struct SimSubunit {
   SimDataFields::Store Fields;
   // Active AISG alarm codes in the order they were raised.
