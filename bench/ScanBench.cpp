@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
     }
     if (devices != 16) continue;
     s.bus.Ticker().OnTimerTick();  // lists them
-    Measure("poll", devices, s, [&] { s.bus.Poller().PollAll(); });
+    Measure("poll", devices, s, [&] { s.bus.Poller().PollAll(s.bus.List().RowCount()); });
   }
   std::filesystem::remove_all(dir);
   return 0;

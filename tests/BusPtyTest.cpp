@@ -63,7 +63,7 @@ TEST_F(PtyStationTest, ScanListAndAlarmPollOverTheLine) {
   table.SelectAld(1);
   station.AldOps().SubscribeAlarmsSelected();
   bus.RaiseAlarm(0, 1, 0x14);
-  station.Poller().PollAll();
+  station.Poller().PollAll(station.List().RowCount());
   EXPECT_TRUE(Traced("MAIN 001 Alarm 'Position Lost' changed to 1"));
   EXPECT_TRUE(messages.All().empty());
 }
@@ -74,14 +74,14 @@ TEST_F(PtyStationTest, AdapterPulledOutAndPluggedBackIn) {
   station.Engine().Run();
   ASSERT_EQ(table.Record(1).State, kStateConnected);
   server.reset();
-  station.Poller().PollAll();
+  station.Poller().PollAll(station.List().RowCount());
   ASSERT_EQ(messages.All().size(), 1u);
   EXPECT_EQ(messages.All()[0].Title, "Serial port");
   EXPECT_TRUE(Traced("Serial port failure during the alarm poll"));
   TearDown();
   Serve();
   traced_.clear();
-  station.Poller().PollAll();
+  station.Poller().PollAll(station.List().RowCount());
   EXPECT_TRUE(Traced("POLL 001 Polling Request"));
   EXPECT_FALSE(Traced("Serial port failure"));
   EXPECT_EQ(messages.All().size(), 1u);

@@ -126,8 +126,13 @@ TEST_F(TickerTest, NoAutomaticPollWhenSwitchedOffRequestedOrEmpty) {
   EXPECT_TRUE(Traced("Polling Request"));
 }
 
-TEST_F(TickerTest, PollAllWarnsOnAnEmptyList) {
-  poller.PollAll();
+// The Poll ALD command asks for a poll whatever the options say; with an
+// empty list the poll warns.
+TEST_F(TickerTest, PollCommandWarnsOnAnEmptyList) {
+  pollOptions.EnablePolling = 0;
+  EXPECT_TRUE(ticker.RequestPoll());
+  EXPECT_FALSE(Traced("No ALD to poll!"));
+  EXPECT_TRUE(worker.ServePoll());
   EXPECT_TRUE(Traced("WRN"));
   EXPECT_TRUE(Traced("No ALD to poll!"));
 }
@@ -144,7 +149,7 @@ TEST_F(TickerTest, PollAllSkipsBusyOffDisconnectedAndUnconnectedAlds) {
   ForgetTrace();
   uint64_t before = clock.NowMs();
   uint64_t exchanges = link.exchanges;
-  poller.PollAll();
+  poller.PollAll(station.List().RowCount());
   EXPECT_EQ(TraceCount("Polling Request"), 1u);
   EXPECT_TRUE(Traced("POLL 004 Polling Request"));
   EXPECT_EQ(link.exchanges - exchanges, 1u);
@@ -156,7 +161,7 @@ TEST_F(TickerTest, PollDoesNothingWhileAScanRuns) {
   ScanAndList();
   ForgetTrace();
   engine.Arm();
-  poller.PollAll();
+  poller.PollAll(station.List().RowCount());
   EXPECT_FALSE(Traced("Polling Request"));
   EXPECT_FALSE(Traced("No ALD to poll!"));
 }
@@ -171,13 +176,13 @@ TEST_F(TickerTest, AlarmIndicationsAreTracedAndShown) {
   bus.RaiseAlarm(DeviceIn(2), 2, 0x02);
   ForgetTrace();
   windows.Forget();
-  poller.PollAll();
+  PollNow();
   EXPECT_TRUE(TracedAt("ERR", "MAIN 001 Alarm 'Position Lost' changed to 1")) << Trace();
   EXPECT_TRUE(TracedAt("ERR", "MAIN 002 [Sub: 2] Alarm 'Actuator Jam Permanent' changed to 1")) << Trace();
   EXPECT_EQ(windows.Calls(),
             (std::vector<std::string>{"ShowAlarmText Position Lost", "ShowAlarmText Actuator Jam Permanent"}));
   ForgetTrace();
-  poller.PollAll();
+  PollNow();
   EXPECT_FALSE(Traced("changed to"));
 }
 
@@ -185,16 +190,26 @@ TEST_F(TickerTest, LostDeviceIsDeclaredAtTheSixthFailedPollAndThenLeftAlone) {
   AddDevices({Device("singleRet", "AA0000000001"), Device("singleRet", "BB0000000002")});
   ScanAndList();
   bus.PowerOff(DeviceIn(2));
-  for (int i = 0; i < 5; ++i) poller.PollAll();
+  for (int i = 0; i < 5; ++i) PollNow();
   EXPECT_EQ(table.Record(2).State, kStateConnected);
   EXPECT_FALSE(Traced("Device lost polling"));
-  poller.PollAll();
+  EXPECT_EQ(view.contents.at(1).Icon, 1);
+  poller.PollAll(station.List().RowCount());
   EXPECT_EQ(table.Record(2).State, kStateDisconnected);
   EXPECT_TRUE(Traced("HDLC 002 Device lost polling"));
   EXPECT_TRUE(Traced("HDLC 002 Communication Lost"));
   EXPECT_EQ(table.Record(1).State, kStateConnected);
+  // Its row and its status show the loss once the tick has shown what the
+  // poll posted; the other ALD's row stays as it was.
+  EXPECT_EQ(view.contents.at(1).Icon, 1);
+  int fills = view.fills;
+  ticker.OnTimerTick();
+  EXPECT_EQ(view.contents.at(1).Icon, 3);
+  EXPECT_EQ(view.properties[2].Status, "DISCONNECTED");
+  EXPECT_EQ(view.contents.at(0).Icon, 1);
+  EXPECT_EQ(view.fills, fills + 1);
   ForgetTrace();
-  poller.PollAll();
+  PollNow();
   EXPECT_EQ(TraceCount("Polling Request"), 1u);
 }
 
@@ -202,14 +217,14 @@ TEST_F(TickerTest, PortFailureInAPollIsReportedAndThePollingGoesOn) {
   AddDevices({Device("singleRet", "AA0000000001")});
   ScanAndList();
   link.unplugged = true;
-  poller.PollAll();
+  poller.PollAll(station.List().RowCount());
   EXPECT_TRUE(Traced("Serial port failure during the alarm poll"));
   ASSERT_EQ(messages.All().size(), 1u);
   EXPECT_EQ(messages.All()[0].Title, "Serial port");
   EXPECT_EQ(messages.All()[0].Kind, UserMessages::Icon::kError);
   link.unplugged = false;
   ForgetTrace();
-  poller.PollAll();
+  poller.PollAll(station.List().RowCount());
   EXPECT_TRUE(Traced("Polling Request"));
   EXPECT_FALSE(Traced("Serial port failure"));
 }
@@ -257,7 +272,8 @@ TEST_F(ScriptedPollTest, OnlyTheAldWithChangesReportsThem) {
   // ALD 1: Single Ret Alarm Indication with (0x02, 1) and (0x14, 0).
   link.AnswerFrame(Hex("01 10 07 04 00 02 01 14 00"));
   link.AnswerFrame(Hex("02 11"));  // ALD 2: nothing to send
-  station.Poller().PollAll();
+  station.Poller().PollAll(0);
+  station.UiWork().Drain();
   std::string trace = log.TakePending();
   EXPECT_NE(trace.find("MAIN 001 Alarm 'Actuator Jam Permanent' changed to 1"), std::string::npos) << trace;
   EXPECT_NE(trace.find("MAIN 001 Alarm 'Position Lost' changed to 0"), std::string::npos);
@@ -270,7 +286,8 @@ TEST_F(ScriptedPollTest, OnlyTheAldWithChangesReportsThem) {
 TEST_F(ScriptedPollTest, AnIFrameOfAnotherProcedureReportsNothing) {
   link.AnswerFrame(Hex("01 10 05 01 00 00"));  // a Get Info response
   link.AnswerFrame(Hex("02 11"));
-  station.Poller().PollAll();
+  station.Poller().PollAll(0);
+  station.UiWork().Drain();
   std::string trace = log.TakePending();
   EXPECT_EQ(trace.find("changed to"), std::string::npos) << trace;
   EXPECT_TRUE(windows.Calls().empty());

@@ -15,6 +15,7 @@
 #include "Hex.h"
 #include "SimHdlc.h"
 #include "TempDir.h"
+#include "YieldClock.h"
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
 #include "bus/BusStation.h"
@@ -30,7 +31,9 @@
 #include "sim/VirtualBus.h"
 
 // A primary station (the bus side of it) over a simulated bus, with the
-// user interface replaced by recorders and every wait on a fake clock.
+// user interface replaced by recorders and every wait on a fake clock. The
+// worker thread, when a test starts it, looks without real waits and
+// without moving the devices' clock.
 class StationTest : public ::testing::Test {
  protected:
   TempDir dir;
@@ -48,8 +51,9 @@ class StationTest : public ::testing::Test {
   std::vector<std::string> debug;
   // Answers that overlap on the line, as on RS-485: the octets are ANDed.
   VirtualBus::Collisions collisions = VirtualBus::Collisions::kGarble;
+  YieldClock idle;
   BusStation station{layer7, BusUi{view, windows, messages}, [this] { return scanOptions; },
-                     [this] { return pollOptions; }};
+                     [this] { return pollOptions; }, &idle};
   ScanEngine& engine = station.Engine();
 
   void SetUp() override {
@@ -106,13 +110,26 @@ class StationTest : public ::testing::Test {
   AldCommands& aldOps = station.AldOps();
   ScanControl& control = station.Control();
 
+  BusWorker& worker = station.Worker();
+
   // A scan, then the timer tick that lists what it found.
   void ScanAndList() {
     engine.Run();
     ticker.OnTimerTick();
   }
+  // Timer ticks; the test thread stands in for the worker and runs the
+  // poll that a tick asks for before the next tick.
   void Ticks(int n) {
-    for (int i = 0; i < n; ++i) ticker.OnTimerTick();
+    for (int i = 0; i < n; ++i) {
+      ticker.OnTimerTick();
+      worker.ServePoll();
+    }
+  }
+  // One poll over the listed ALDs as the worker runs it, then what it
+  // posted for the windows shown as the next tick shows it.
+  void PollNow() {
+    poller.PollAll(station.List().RowCount());
+    station.UiWork().Drain();
   }
 
   // The slot's identifier with every octet it has, NULs included.

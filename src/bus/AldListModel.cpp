@@ -113,6 +113,12 @@ void AldListModel::UpdateAldRows(uint8_t slot, uint8_t subunit) {
   }
 }
 
+void AldListModel::ShowAldRows(uint8_t slot) {
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i].Slot == slot) ShowRow(i, false);
+  }
+}
+
 void AldListModel::Clear() {
   rows_.clear();
   view_.RowsCleared();

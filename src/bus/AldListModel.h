@@ -48,6 +48,9 @@ class AldListModel {
   // Fills the rows of an ALD again: all of them with kAllSubunits, else the
   // row of that subunit (the one row of an ALD without subunit rows).
   void UpdateAldRows(uint8_t slot, uint8_t subunit);
+  // Shows every row of the ALD again from what the table holds, without
+  // asking the ALD anything (the poll's report of a lost ALD).
+  void ShowAldRows(uint8_t slot);
   void Clear();
 
   BusView::AldProperties PropertiesOf(uint8_t slot) const;

@@ -7,9 +7,11 @@
 #include "bus/AldListModel.h"
 #include "bus/BusTicker.h"
 #include "bus/CommFailureReporter.h"
+#include "bus/PollControl.h"
 #include "bus/ScanControl.h"
 #include "bus/ScanEngine.h"
 #include "bus/SelectedAld.h"
+#include "bus/UiWorkQueue.h"
 #include "core/Clock.h"
 #include "core/Format.h"
 #include "core/MessagePump.h"
@@ -27,8 +29,9 @@ constexpr uint32_t kReconnectSettleMs = 2000;
 
 }  // namespace
 
-BusCommands::BusCommands(AisgLayer7& layer7, ScanEngine& engine, ScanControl& control, AldListModel& list,
-                         BusTicker& ticker, BusUi ui, CommFailureReporter& failures)
+BusCommands::BusCommands(AisgLayer7& layer7, ScanEngine& engine, ScanControl& control, PollControl& polls,
+                         UiWorkQueue& uiWork, AldListModel& list, BusTicker& ticker, BusUi ui,
+                         CommFailureReporter& failures)
     : layer7_(layer7),
       link_(layer7.Link()),
       table_(layer7.Alds()),
@@ -36,6 +39,8 @@ BusCommands::BusCommands(AisgLayer7& layer7, ScanEngine& engine, ScanControl& co
       clock_(layer7.Time()),
       engine_(engine),
       control_(control),
+      polls_(polls),
+      uiWork_(uiWork),
       list_(list),
       ticker_(ticker),
       ui_(ui),
@@ -54,17 +59,30 @@ void BusCommands::BroadcastReset() {
 
 // No scan runs or starts until the table is reset: an ALD addressed after
 // the reset request would keep its address yet be gone from the table, and
-// no later scan would find it again. A pending Start Scan is cancelled.
+// no later scan would find it again. A pending Start Scan is cancelled. No
+// poll runs either, and what an earlier poll left for the windows is
+// dropped with them.
 void BusCommands::ResetBus() {
   ui_.Windows.CloseAll();
   log_.Write(kTraceInfo, TraceClass::kMain, 0, "Broadcast reset request");
-  control_.HoldScans();
+  HoldBus();
   try {
     ResetHeldBus();
   } catch (...) {
-    control_.ReleaseScans();
+    ReleaseBus();
     throw;
   }
+  ReleaseBus();
+}
+
+void BusCommands::HoldBus() {
+  control_.HoldScans();
+  polls_.Hold();
+  uiWork_.Discard();
+}
+
+void BusCommands::ReleaseBus() {
+  polls_.Release();
   control_.ReleaseScans();
 }
 

@@ -12,9 +12,11 @@ class AldTable;
 class BusTicker;
 class Clock;
 class CommFailureReporter;
+class PollControl;
 class ScanControl;
 class ScanEngine;
 class TraceLog;
+class UiWorkQueue;
 
 // The commands that act on the bus as a whole or on the link of the
 // selected ALD. User-interface thread; each is a boundary at which a serial
@@ -22,8 +24,8 @@ class TraceLog;
 // give Failure).
 class BusCommands {
  public:
-  BusCommands(AisgLayer7& layer7, ScanEngine& engine, ScanControl& control, AldListModel& list, BusTicker& ticker,
-              BusUi ui, CommFailureReporter& failures);
+  BusCommands(AisgLayer7& layer7, ScanEngine& engine, ScanControl& control, PollControl& polls, UiWorkQueue& uiWork,
+              AldListModel& list, BusTicker& ticker, BusUi ui, CommFailureReporter& failures);
 
   void BroadcastReset();
   ResultCode AssignSelected();
@@ -39,6 +41,8 @@ class BusCommands {
   template <class F>
   ResultCode Guarded(const char* activity, F&& f);
   void ResetBus();
+  void HoldBus();
+  void ReleaseBus();
   void ResetHeldBus();
   void HideListedProperties();
   uint8_t SelectedOrWarn();
@@ -57,6 +61,8 @@ class BusCommands {
   Clock& clock_;
   ScanEngine& engine_;
   ScanControl& control_;
+  PollControl& polls_;
+  UiWorkQueue& uiWork_;
   AldListModel& list_;
   BusTicker& ticker_;
   BusUi ui_;

@@ -8,16 +8,19 @@
 #include "bus/BusUi.h"
 #include "bus/BusWorker.h"
 #include "bus/CommFailureReporter.h"
+#include "bus/PollControl.h"
 #include "bus/ScanControl.h"
 #include "bus/ScanEngine.h"
+#include "bus/UiWorkQueue.h"
 
 class AisgLayer7;
 class Clock;
 
-// The bus side of the primary station, put together: the scan and its
-// worker thread, the ALD list, the timer logic with the poll, and the
-// commands. The main window keeps one and forwards its timer ticks and
-// commands to it; tests build one over a simulated bus.
+// The bus side of the primary station, put together: the scan and the
+// alarm poll with their worker thread, the ALD list, the timer logic, and
+// the commands. The main window keeps one, starts its worker, and forwards
+// its timer ticks (which also show what the worker has for the windows)
+// and commands to it; tests build one over a simulated bus.
 class BusStation {
  public:
   // workerClock paces the worker's once-a-second look; by default it is the
@@ -27,6 +30,8 @@ class BusStation {
 
   ScanEngine& Engine() { return engine_; }
   ScanControl& Control() { return control_; }
+  PollControl& Polls() { return polls_; }
+  UiWorkQueue& UiWork() { return uiWork_; }
   BusWorker& Worker() { return worker_; }
   AldListModel& List() { return list_; }
   AlarmPoller& Poller() { return poller_; }
@@ -37,6 +42,8 @@ class BusStation {
 
  private:
   CommFailureReporter failures_;
+  UiWorkQueue uiWork_;
+  PollControl polls_;
   ScanEngine engine_;
   ScanControl control_;
   AldListModel list_;

@@ -3,24 +3,27 @@
 #include <optional>
 
 #include "ald/AldTable.h"
-#include "bus/AlarmPoller.h"
 #include "bus/AldListModel.h"
 #include "bus/BusView.h"
 #include "bus/CommFailureReporter.h"
+#include "bus/PollControl.h"
 #include "bus/ScanControl.h"
 #include "bus/ScanEngine.h"
+#include "bus/UiWorkQueue.h"
 
-BusTicker::BusTicker(ScanEngine& engine, ScanControl& control, AldListModel& list, AlarmPoller& poller, BusView& view,
-                     CommFailureReporter& failures, OptionsProvider options)
+BusTicker::BusTicker(ScanEngine& engine, ScanControl& control, AldListModel& list, PollControl& polls, UiWorkQueue& ui,
+                     BusView& view, CommFailureReporter& failures, OptionsProvider options)
     : engine_(engine),
       control_(control),
       list_(list),
-      poller_(poller),
+      polls_(polls),
+      ui_(ui),
       view_(view),
       failures_(failures),
       options_(std::move(options)) {}
 
 void BusTicker::OnTimerTick() {
+  ui_.Drain();
   lastFoundCount_ = engine_.ReportedCount();
   int32_t requested = control_.ScanRequested();
   FollowRequest(requested);
@@ -55,7 +58,15 @@ void BusTicker::AddFoundRows() {
   view_.ActivateAldList();
 }
 
+bool BusTicker::RequestPoll() {
+  return polls_.Request(list_.RowCount());
+}
+
+// The ticks do not count while a poll is asked for or under way, so the
+// next poll starts 41 ticks after the last one ended, as when the tick
+// itself polled.
 void BusTicker::DecidePoll() {
+  if (polls_.InFlight()) return;
   if (pollTick_ != kTicksPerPoll - 1) {
     ++pollTick_;
     return;
@@ -63,6 +74,6 @@ void BusTicker::DecidePoll() {
   pollTick_ = 0;
   PollOptions o = options_ ? options_() : PollOptions{};
   if (list_.RowCount() > 0 && o.ScanAutoconnect == 1 && control_.ScanRequested() == 0 && o.EnablePolling == 1) {
-    poller_.PollAll();
+    polls_.Request(list_.RowCount());
   }
 }
