@@ -303,7 +303,10 @@ TEST_F(WorkerTest, ScanAndPollNeverOverlap) {
   size_t pollsDuringScan = 0;
   size_t polls = 0;
   for (std::string line; std::getline(lines, line);) {
-    if (line.find("Scan Started") != std::string::npos) scanning = true, ++scans;
+    if (line.find("Scan Started") != std::string::npos) {
+      scanning = true;
+      ++scans;
+    }
     if (line.find("Found: [") != std::string::npos) scanning = false;
     if (line.find("Polling Request") != std::string::npos) ++(scanning ? pollsDuringScan : polls);
   }

@@ -24,7 +24,8 @@ class Clock;
 class BusStation {
  public:
   // workerClock paces the worker's once-a-second look; by default it is the
-  // layer-7 object's clock, which also times the bus waits.
+  // layer-7 object's clock, which also times the bus waits. On the real
+  // clock a poll request wakes the worker at once.
   BusStation(AisgLayer7& layer7, BusUi ui, ScanEngine::OptionsProvider scanOptions,
              BusTicker::OptionsProvider pollOptions, Clock* workerClock = nullptr);
 
