@@ -124,6 +124,15 @@ int main(int argc, char** argv) {
     std::printf("%-44s %12.0f MiB (pane before the lines %.0f MiB, peak %.0f MiB)\n", "of which the rows",
                 rssMiB - baseMiB, baseMiB, StatusMiB("VmHWM:"));
 
+    // What one quiet tick costs once the list is long: 100 new lines.
+    WriteLines(log, 100);
+    QElapsedTimer small;
+    small.start();
+    pane.Drain();
+    pane.View()->viewport()->repaint();
+    std::printf("one drain of 100 lines onto %d rows: %.2f ms\n", pane.Model().rowCount(),
+                static_cast<double>(small.nsecsElapsed()) / 1e6);
+
     QElapsedTimer filter;
     filter.start();
     TraceRowFilter hideComm;

@@ -299,7 +299,7 @@ class OutputPaneTest : public QObject {
   // lines written meanwhile follow the loaded ones.
   void largeFileLoadsWhileTheEventLoopTurns() {
     OutputPaneFixture f;
-    f.Create();
+    f.Create(false);
     constexpr int kLines = 200000;
     f.OpenAnswer = QString::fromStdString(f.WriteSavedTrace("big.txt", SavedLines(kLines)));
     QSignalSpy finished(f.Pane.get(), &OutputPane::LoadFinished);
