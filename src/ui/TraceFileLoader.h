@@ -15,7 +15,7 @@ class TraceFileLoader : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr size_t kPieceSize = 256 * 1024;
+  static constexpr size_t kPieceSize = size_t{256} * 1024;
   // A longer run without a line break (a file that is no trace) is cut.
   static constexpr size_t kMaxLine = 1 << 20;
 

@@ -40,7 +40,8 @@ class TraceLineStore {
   std::string_view Text(size_t index) const;
   std::string_view FieldText(size_t index, Field field) const;
   bool Passes(size_t index, const TraceRowFilter& filter) const;
-  // ALD numbers 1 to 254 that some stored row names.
+  // ALD numbers 1 to 254 that some row named since the store was made;
+  // kept across Clear, so the pane's address box keeps its entries.
   const std::bitset<256>& SeenAlds() const { return seenAlds_; }
 
   static int LevelOf(std::string_view line);
