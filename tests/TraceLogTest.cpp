@@ -145,6 +145,30 @@ TEST_F(TraceLogTest, ClearFileAndSaveAs) {
   EXPECT_TRUE(log.IsLogging());
 }
 
+TEST_F(TraceLogTest, SaveAsSaysWhetherTheCopyWasMade) {
+  log.Write(kTraceInfo, "MAIN", 0, "first");
+  EXPECT_TRUE(log.SaveAs(dir.File("copy.txt")));
+  EXPECT_FALSE(log.SaveAs(dir.File("no-such-folder/copy.txt")));
+  log.Write(kTraceInfo, "MAIN", 0, "second");
+  EXPECT_NE(FileText().find("second"), std::string::npos);
+}
+
+// The pane takes the pending text into a buffer it keeps; lines written
+// after a take come with the next one only.
+TEST_F(TraceLogTest, TakePendingIntoABuffer) {
+  std::string taken = "left from before";
+  log.Write(kTraceInfo, "MAIN", 0, "one");
+  log.TakePending(taken);
+  EXPECT_NE(taken.find("MAIN ... one\r\n"), std::string::npos);
+  EXPECT_EQ(taken.find("left from before"), std::string::npos);
+  log.Write(kTraceInfo, "MAIN", 0, "two");
+  log.TakePending(taken);
+  EXPECT_EQ(taken.find("one"), std::string::npos);
+  EXPECT_NE(taken.find("two"), std::string::npos);
+  log.TakePending(taken);
+  EXPECT_EQ(taken, "");
+}
+
 TEST(TraceLogFile, UncreatableFileLeavesLoggingOffUntilSwitchedOn) {
   TraceLog log("/nonexistent-folder/trace.txt");
   EXPECT_FALSE(log.IsLogging());

@@ -191,13 +191,14 @@ void TraceLog::ReopenFile(const char* mode, bool wasLogging) {
   logging_ = file_ != nullptr && wasLogging;
 }
 
-void TraceLog::SaveAs(const std::string& path) {
+bool TraceLog::SaveAs(const std::string& path) {
   bool wasLogging = logging_.exchange(false);
   std::lock_guard<std::mutex> guard(lock_);
   if (file_) std::fclose(file_);
   std::error_code ec;
-  std::filesystem::copy_file(filePath_, path, std::filesystem::copy_options::overwrite_existing, ec);
+  bool copied = std::filesystem::copy_file(filePath_, path, std::filesystem::copy_options::overwrite_existing, ec);
   ReopenFile("a", wasLogging);
+  return copied && !ec;
 }
 
 void TraceLog::ClearFile() {
@@ -205,6 +206,12 @@ void TraceLog::ClearFile() {
   std::lock_guard<std::mutex> guard(lock_);
   if (file_) std::fclose(file_);
   ReopenFile("w", wasLogging);
+}
+
+void TraceLog::TakePending(std::string& into) {
+  into.clear();
+  std::lock_guard<std::mutex> guard(lock_);
+  into.swap(pending_);
 }
 
 std::string TraceLog::TakePending() {

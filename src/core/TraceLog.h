@@ -61,11 +61,15 @@ class TraceLog {
   uint8_t AldFilter() const { return aldFilter_; }
 
   // Copies the trace file to path and keeps appending to the trace file.
-  void SaveAs(const std::string& path);
+  // Returns false when the copy could not be made.
+  bool SaveAs(const std::string& path);
   // Empties the trace file; logging continues into it.
   void ClearFile();
   // Returns the text written since the last call, lines ending in CR LF.
   std::string TakePending();
+  // The same into a buffer the caller keeps: the two strings trade places,
+  // so neither side grows its buffer anew on every take.
+  void TakePending(std::string& into);
 
   const std::string& FilePath() const { return filePath_; }
   // The errno of the first line that could not be written to the trace
