@@ -5,14 +5,10 @@ DeviceWindowsQt::DeviceWindowsQt(QMdiArea& /*area*/, AisgLayer7& /*layer7*/, Ald
                                  UserMessages& /*messages*/, QObject* parent)
     : QObject(parent) {}
 
-bool DeviceWindowsQt::HasWindow(uint8_t /*slot*/) const {
-  return false;
-}
+bool DeviceWindowsQt::HasWindow(uint8_t /*slot*/) const { return false; }
 void DeviceWindowsQt::LoadAld(uint8_t /*slot*/) {}
 void DeviceWindowsQt::EnableCommands(uint8_t /*slot*/, bool /*enable*/) {}
-bool DeviceWindowsQt::HasActiveWindow() const {
-  return false;
-}
+bool DeviceWindowsQt::HasActiveWindow() const { return false; }
 void DeviceWindowsQt::OpenWindow(uint8_t /*slot*/) {}
 void DeviceWindowsQt::CloseAll() {}
 void DeviceWindowsQt::ShowDeviceType(uint8_t /*deviceType*/) {}
@@ -29,7 +25,5 @@ void DeviceWindowsQt::ShowAlarmStatus(const std::string& /*text*/, bool /*alarme
 void DeviceWindowsQt::ClearAlarmBoxes() {}
 void DeviceWindowsQt::EnableRetTab(bool /*enable*/) {}
 void DeviceWindowsQt::ShowLinkLost(uint8_t /*slot*/) {}
-std::vector<uint8_t> DeviceWindowsQt::OpenSlots() const {
-  return {};
-}
+std::vector<uint8_t> DeviceWindowsQt::OpenSlots() const { return {}; }
 void DeviceWindowsQt::Raise(uint8_t /*slot*/) {}
