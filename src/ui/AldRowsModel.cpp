@@ -26,7 +26,7 @@ AldRowsModel::AldRowsModel(QObject* parent) : QAbstractTableModel(parent) {
 
 QIcon AldRowsModel::StateIcon(int state) const {
   return state >= 0 && static_cast<size_t>(state) < icons_.size() ? icons_[static_cast<size_t>(state)]
-                                                                   : icons_[AldStateIcons::kOther];
+                                                                  : icons_[AldStateIcons::kOther];
 }
 
 void AldRowsModel::SetFields(uint32_t fields) {

@@ -5,8 +5,7 @@
 const QColor SelectedRowDelegate::kBackground = QColor(0, 0, 255);
 const QColor SelectedRowDelegate::kText = QColor(255, 255, 255);
 
-void SelectedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                                const QModelIndex& index) const {
+void SelectedRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
   if (!option.state.testFlag(QStyle::State_Selected)) {
     QStyledItemDelegate::paint(painter, option, index);
     return;
