@@ -126,7 +126,7 @@ int AldRowsModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant AldRowsModel::data(const QModelIndex& index, int role) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return {};
+  if (!index.isValid() || !checkIndex(index, CheckIndexOption::ParentIsInvalid)) return {};
   const Row& row = rows_[static_cast<size_t>(index.row())];
   Field field = columns_[static_cast<size_t>(index.column())];
   switch (role) {

@@ -22,7 +22,7 @@ int FieldSelectionModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant FieldSelectionModel::data(const QModelIndex& index, int role) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return {};
+  if (!index.isValid() || !checkIndex(index, CheckIndexOption::ParentIsInvalid)) return {};
   switch (role) {
     case Qt::DisplayRole: return EntryText(index.row());
     case Qt::CheckStateRole:
@@ -32,7 +32,7 @@ QVariant FieldSelectionModel::data(const QModelIndex& index, int role) const {
 }
 
 bool FieldSelectionModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::CheckStateRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return false;
+  if (role != Qt::CheckStateRole || !index.isValid() || !checkIndex(index)) return false;
   if (index.row() == 0) return false;
   bool on = value.toInt() == Qt::Checked;
   auto& mark = checked_[static_cast<size_t>(index.row())];
@@ -45,7 +45,7 @@ bool FieldSelectionModel::setData(const QModelIndex& index, const QVariant& valu
 
 // Field 0 shows its mark but takes no click.
 Qt::ItemFlags FieldSelectionModel::flags(const QModelIndex& index) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return Qt::NoItemFlags;
+  if (!index.isValid() || !checkIndex(index)) return Qt::NoItemFlags;
   if (index.row() == 0) return Qt::ItemNeverHasChildren;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren;
 }

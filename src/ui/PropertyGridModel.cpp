@@ -116,7 +116,7 @@ int PropertyGridModel::columnCount(const QModelIndex& /*parent*/) const {
 }
 
 QVariant PropertyGridModel::data(const QModelIndex& index, int role) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+  if (!index.isValid() || !checkIndex(index)) return {};
   if (index.internalId() == kGroupId) return GroupData(groups_[static_cast<size_t>(index.row())], index.column(), role);
   int row = GroupRow(static_cast<uint8_t>(index.internalId()));
   if (row < 0) return {};
@@ -157,7 +157,7 @@ bool PropertyGridModel::PollingOn(uint8_t slot) const {
 }
 
 bool PropertyGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::CheckStateRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return false;
+  if (role != Qt::CheckStateRole || !index.isValid() || !checkIndex(index)) return false;
   if (index.internalId() == kGroupId || index.row() != kPolling || index.column() != kValueColumn) return false;
   auto slot = static_cast<uint8_t>(index.internalId());
   if (GroupRow(slot) < 0) return false;
@@ -169,7 +169,7 @@ bool PropertyGridModel::setData(const QModelIndex& index, const QVariant& value,
 }
 
 Qt::ItemFlags PropertyGridModel::flags(const QModelIndex& index) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return Qt::NoItemFlags;
+  if (!index.isValid() || !checkIndex(index)) return Qt::NoItemFlags;
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   if (index.internalId() == kGroupId) return flags;
   flags |= Qt::ItemNeverHasChildren;
