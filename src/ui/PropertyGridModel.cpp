@@ -140,7 +140,8 @@ QVariant PropertyGridModel::PropertyData(const Group& group, Property property, 
   switch (role) {
     case Qt::DisplayRole:
       if (column == kNameColumn) return PropertyName(property);
-      if (property == kPolling) return {};
+      // Said in words as well, so the switch reads in any look.
+      if (property == kPolling) return PollingOn(group.Slot) ? QStringLiteral("Enabled") : QStringLiteral("Disabled");
       return group.Texts[property];
     case Qt::ToolTipRole:
     case kDescriptionRole: return Description(group.Slot, property);
@@ -163,7 +164,7 @@ bool PropertyGridModel::setData(const QModelIndex& index, const QVariant& value,
   if (GroupRow(slot) < 0) return false;
   bool on = value.toInt() == Qt::Checked;
   table_.Record(slot).PollingEnabled = on ? 1 : 0;
-  emit dataChanged(index, index, {Qt::CheckStateRole});
+  emit dataChanged(index, index, {Qt::CheckStateRole, Qt::DisplayRole});
   emit pollingChanged(slot, on);
   return true;
 }

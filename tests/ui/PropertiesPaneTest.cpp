@@ -112,6 +112,7 @@ class PropertiesPaneTest : public QObject {
     QTest::keyClick(pane_->Grid()->viewport(), Qt::Key_Space);
     QCOMPARE(table_->Record(12).PollingEnabled.Load(), 0);
     QCOMPARE(polling.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QCOMPARE(polling.data().toString(), QString("Disabled"));
     for (unsigned slot = 1; slot <= AldTable::kMaxAld; ++slot) {
       if (slot != 12) QCOMPARE(table_->Record(slot).PollingEnabled.Load(), 1);
     }
