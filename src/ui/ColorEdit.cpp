@@ -2,7 +2,9 @@
 
 #include <QPalette>
 
-ColorEdit::ColorEdit(QWidget* parent) : QLineEdit(parent) { ApplyColors(); }
+ColorEdit::ColorEdit(QWidget* parent) : QLineEdit(parent) {
+  ApplyColors();
+}
 
 void ColorEdit::SetTextColor(const QColor& color) {
   text_ = color;
@@ -14,12 +16,17 @@ void ColorEdit::SetBackColor(const QColor& color) {
   ApplyColors();
 }
 
+// A locked box stays out of the Tab chain but can still be clicked to copy
+// its text.
 void ColorEdit::SetLocked(bool locked) {
   setReadOnly(locked);
+  setFocusPolicy(locked ? Qt::ClickFocus : Qt::StrongFocus);
   ApplyColors();
 }
 
-QColor ColorEdit::ShownBackColor() const { return isReadOnly() ? back_ : QColor(Qt::white); }
+QColor ColorEdit::ShownBackColor() const {
+  return isReadOnly() ? back_ : QColor(Qt::white);
+}
 
 void ColorEdit::ApplyColors() {
   QPalette p = palette();

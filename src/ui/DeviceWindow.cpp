@@ -26,13 +26,19 @@ namespace {
 const QColor kRed(255, 0, 0);
 const QColor kBlack(0, 0, 0);
 
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(const std::string& s) {
+  return QString::fromStdString(s);
+}
 
-bool HasNumberedSubunits(uint8_t deviceType) { return deviceType == kAldMultiRet || deviceType == kAldTma; }
+bool HasNumberedSubunits(uint8_t deviceType) {
+  return deviceType == kAldMultiRet || deviceType == kAldTma;
+}
 
 // Results of the system's own (no answer, a broken answer): the read
 // failed, which says nothing about the ALD's alarms.
-bool IsReadFailure(ResultCode r) { return r >= kTimeout && r <= kLayer7Notification; }
+bool IsReadFailure(ResultCode r) {
+  return r >= kTimeout && r <= kLayer7Notification;
+}
 
 void SetCaptionColor(QPushButton* button, const QColor& color) {
   if (!button) return;
@@ -56,18 +62,31 @@ DeviceWindow::DeviceWindow(uint8_t slot, AisgLayer7& layer7, AldTable& table, Tr
       failures_(failures),
       refreshRows_(std::move(refreshRows)) {
   setObjectName(QStringLiteral("deviceWindow%1").arg(slot));
+  // The window itself takes the focus when it is activated, so that no box
+  // looks as if it were being edited.
+  setFocusPolicy(Qt::StrongFocus);
   auto* layout = new QVBoxLayout(this);
   BuildInfoBox(layout);
   BuildLowerArea(layout);
   BuildHiddenControls();
 }
 
-QString DeviceWindow::Title() const { return TitleOf(slot_); }
-QString DeviceWindow::TitleOf(uint8_t slot) { return QStringLiteral("ALD #%1").arg(slot); }
-QString DeviceWindow::ControlName(int id) { return QStringLiteral("ctl%1").arg(id); }
+QString DeviceWindow::Title() const {
+  return TitleOf(slot_);
+}
+QString DeviceWindow::TitleOf(uint8_t slot) {
+  return QStringLiteral("ALD #%1").arg(slot);
+}
+QString DeviceWindow::ControlName(int id) {
+  return QStringLiteral("ctl%1").arg(id);
+}
 
-ColorEdit* DeviceWindow::Box(int id) const { return findChild<ColorEdit*>(ControlName(id)); }
-QPushButton* DeviceWindow::Button(int id) const { return findChild<QPushButton*>(ControlName(id)); }
+ColorEdit* DeviceWindow::Box(int id) const {
+  return findChild<ColorEdit*>(ControlName(id));
+}
+QPushButton* DeviceWindow::Button(int id) const {
+  return findChild<QPushButton*>(ControlName(id));
+}
 
 // ---- Layout ----
 
@@ -76,7 +95,8 @@ QPushButton* DeviceWindow::Button(int id) const { return findChild<QPushButton*>
 void DeviceWindow::BuildInfoBox(QVBoxLayout* layout) {
   auto* info = new QGroupBox(tr("Info"), this);
   auto* grid = new QGridLayout(info);
-  const int boxWidth = QFontMetrics(font()).horizontalAdvance(QString(22, QLatin1Char('W')));
+  // Room for a whole unique id (19 characters) without scrolling.
+  const int boxWidth = QFontMetrics(font()).horizontalAdvance(QStringLiteral("KA0000801234567890X")) + 12;
   struct Field {
     int Id;
     const char* Label;
@@ -140,12 +160,12 @@ void DeviceWindow::BuildHiddenControls() {
   static const struct {
     int Id;
     const char* Caption;
-  } kButtons[] = {{kResetButton, "RESET"},        {kGetInfoButton, "GET INFO"},
-                  {kGetAlarmsButton, "GET"},      {kClearAlarmsButton, "CLEAR"},
-                  {kSelfTestButton, "SELF TEST"}, {kSubscribeButton, "SUBSCRIBE"},
-                  {kDownloadButton, "DOWNLOAD"},  {kGetAllButton, "GET ALL"},
-                  {kClearAllButton, "CLEAR ALL"}, {kClearEepromButton, "CLEAR EEPROM"},
-                  {kGetSubunitsButton, "GET"},    {kAntennaPageButton, "ANTENNA"},
+  } kButtons[] = {{kResetButton, "RESET"},           {kGetInfoButton, "GET INFO"},
+                  {kGetAlarmsButton, "GET"},         {kClearAlarmsButton, "CLEAR"},
+                  {kSelfTestButton, "SELF TEST"},    {kSubscribeButton, "SUBSCRIBE"},
+                  {kDownloadButton, "DOWNLOAD"},     {kGetAllButton, "GET ALL"},
+                  {kClearAllButton, "CLEAR ALL"},    {kClearEepromButton, "CLEAR EEPROM"},
+                  {kGetSubunitsButton, "GET"},       {kAntennaPageButton, "ANTENNA"},
                   {kOperatorPageButton, "OPERATOR"}, {kTogglePageButton, "<->"},
                   {kTmaFieldsButton, "TMA"}};
   for (const auto& b : kButtons) MakeButton(b.Id, tr(b.Caption))->hide();

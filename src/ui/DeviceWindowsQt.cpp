@@ -70,9 +70,10 @@ void DeviceWindowsQt::SetRowRefresher(std::function<void(uint8_t, uint8_t)> refr
 
 // ---- Opening, activation, closing ----
 
-// A device window has no close button, and its window menu no "Close"
-// entry; the event filter turns away any other way to close it (Ctrl+F4,
-// a closable tab). It lives until the bus is reset.
+// A device window has no close button, and its window menu (which Qt
+// keeps for the keyboard) no "Close" entry; the event filter turns away any
+// other way to close it (Ctrl+F4, a closable tab). It lives until the bus
+// is reset.
 void DeviceWindowsQt::OpenWindow(uint8_t slot) {
   if (slot == 0 || slot > AldTable::kMaxAld) return;
   if (QMdiSubWindow* existing = Frame(slot)) {
@@ -84,8 +85,10 @@ void DeviceWindowsQt::OpenWindow(uint8_t slot) {
     if (refreshRows_) refreshRows_(s, subunit);
   };
   auto* view = new DeviceWindow(slot, layer7_, table_, log_, failures_, refresh);
-  auto* frame = new QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                               Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint);
+  // The styles draw a title bar's close button with its window menu, and
+  // a sub-window gets that menu with any title bar button: so the frame has
+  // a title and no buttons (the document area shows it as a tab anyway).
+  auto* frame = new QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   frame->setWidget(view);
   frame->setAttribute(Qt::WA_DeleteOnClose, false);
   frame->setWindowTitle(view->Title());
