@@ -65,6 +65,7 @@ class DeviceWindowsTest : public QObject {
   void anAlarmReadWithoutAnswerDoesNotMarkTheAldAlarmed();
   void operationsWithoutACurrentAldOnlyWarn();
   void subunitsOfAMultiRet();
+  void aMultiRetWithoutSubunitsGetsOnlyItsInformation();
   void showResultColoursTheBoxesAndTheButton();
   void selfTestAndGetAllGiveTheirButtonsBack();
   void clearDisplayEmptiesTheBoxes();
@@ -215,6 +216,17 @@ void DeviceWindowsTest::subunitsOfAMultiRet() {
   QVERIFY(b.TracedLine("INF", "MAIN", "002", "Refreshing ALD"));
   QCOMPARE(w.Button(W::kGetAllButton)->text(), QString("GET ALL"));
   QVERIFY(w.Button(W::kGetAllButton)->isEnabled());
+}
+
+void DeviceWindowsTest::aMultiRetWithoutSubunitsGetsOnlyItsInformation() {
+  DeviceWindowsBench b(MixedSite());
+  b.ScanAndList();
+  b.windows.Raise(2);
+  b.table.Record(2).SubunitCount = 0;
+  b.ForgetTrace();
+  b.windows.RefreshAllSubunits();
+  QCOMPARE(b.TraceCount("Handling Command:"), size_t{1});
+  QCOMPARE(b.TraceCount("Handling Command: 'Get Info'"), size_t{1});
 }
 
 // A single RET has no subunit count to ask: Protocol Error, without a
