@@ -1,0 +1,55 @@
+#include "ui/StartupOptions.h"
+
+#include <cstring>
+
+namespace {
+
+bool IsOption(const std::string& arg) {
+  return arg.rfind('-', 0) == 0;
+}
+
+}  // namespace
+
+std::optional<StartupOptions> StartupOptions::Parse(const std::vector<std::string>& args, std::string* error) {
+  StartupOptions options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    bool hasValue = i + 1 < args.size() && !IsOption(args[i + 1]);
+    if (arg == "--help" || arg == "-h") {
+      options.Help = true;
+    } else if (arg == "--demo") {
+      options.Demo = true;
+      if (hasValue) options.DemoSite = args[++i];
+    } else if ((arg == "--port" || arg == "--screenshot-dir") && hasValue) {
+      (arg == "--port" ? options.Port : options.ScreenshotDir) = args[++i];
+    } else if (arg == "--port" || arg == "--screenshot-dir") {
+      *error = arg + " needs a value";
+      return std::nullopt;
+    } else {
+      *error = "unknown option " + arg;
+      return std::nullopt;
+    }
+  }
+  if (options.Demo && !options.Port.empty()) {
+    *error = "--demo brings its own port; leave out --port";
+    return std::nullopt;
+  }
+  return options;
+}
+
+bool StartupOptions::AsksForHelp(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+  }
+  return false;
+}
+
+std::string StartupOptions::Usage() {
+  return "usage: tiltdeck [--port PATH] [--demo [SITE.json]] [Qt options]\n"
+         "  --port PATH         open this serial port for this run only (the settings keep theirs)\n"
+         "  --demo [SITE.json]  work on a simulated AISG bus: the demo site of five ALDs, or the\n"
+         "                      devices of SITE.json (see aldsim); nothing goes to a real adapter\n"
+         "  --help              this text\n"
+         "Without options Tiltdeck opens the port of the settings (Options, or the detected\n"
+         "RS-485 adapter). Ctrl+F5 starts the scan.\n";
+}
