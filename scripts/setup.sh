@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-serialport-dev libgl-dev
   nlohmann-json3-dev
   tshark
+  xvfb xauth
 )
 
 missing=()

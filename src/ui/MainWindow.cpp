@@ -58,6 +58,7 @@ MainWindow::MainWindow(Environment environment, QWidget* parent) : QMainWindow(p
   MakeDocks();
   ConnectCommands();
   ConnectPanes();
+  resize(1280, 800);
   RestoreLayout();
   OpenPort();
   station_->Worker().Start();

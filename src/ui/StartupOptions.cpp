@@ -37,9 +37,9 @@ std::optional<StartupOptions> StartupOptions::Parse(const std::vector<std::strin
   return options;
 }
 
-bool StartupOptions::AsksForHelp(int argc, char** argv) {
+bool StartupOptions::Asks(int argc, char** argv, const char* option) {
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    if (std::strcmp(argv[i], option) == 0) return true;
   }
   return false;
 }
@@ -49,6 +49,8 @@ std::string StartupOptions::Usage() {
          "  --port PATH         open this serial port for this run only (the settings keep theirs)\n"
          "  --demo [SITE.json]  work on a simulated AISG bus: the demo site of five ALDs, or the\n"
          "                      devices of SITE.json (see aldsim); nothing goes to a real adapter\n"
+         "  --detect-adapter    print the port of the RS-485 adapter found and exit (status 1:\n"
+         "                      none found); scripts/run.sh starts --demo then\n"
          "  --help              this text\n"
          "Without options Tiltdeck opens the port of the settings (Options, or the detected\n"
          "RS-485 adapter). Ctrl+F5 starts the scan.\n";

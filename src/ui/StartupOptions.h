@@ -14,6 +14,7 @@ struct StartupOptions {
 
   // args without the program name. Nothing and an error text on a bad line.
   static std::optional<StartupOptions> Parse(const std::vector<std::string>& args, std::string* error);
-  static bool AsksForHelp(int argc, char** argv);
+  // Options answered before any window: --help, --detect-adapter.
+  static bool Asks(int argc, char** argv, const char* option);
   static std::string Usage();
 };

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <iostream>
 #include <memory>
+#include <sstream>
 
 #include "ald/AldTable.h"
 #include "core/MessageBox.h"
@@ -34,13 +35,25 @@ MainWindow::BusParts MakeApplicationBus(AdapterDetector& adapterSearch) {
   return {AldTable::Instance(), AisgLayer7::Instance(), settings};
 }
 
+// The same search the link runs at start-up, without a trace file.
+int DetectAdapter() {
+  TraceLog quiet("");
+  PortInventoryQt inventory;
+  std::ostringstream diagnostics;
+  AdapterDetector search(quiet, inventory, diagnostics);
+  if (search.FindAdapterPort() == 0) return 1;
+  std::cout << AdapterDetector::GetDetectedPort() << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int TiltdeckApp::Main(int argc, char** argv) {
-  if (StartupOptions::AsksForHelp(argc, argv)) {
+  if (StartupOptions::Asks(argc, argv, "--help") || StartupOptions::Asks(argc, argv, "-h")) {
     std::cout << StartupOptions::Usage();
     return 0;
   }
+  if (StartupOptions::Asks(argc, argv, "--detect-adapter")) return DetectAdapter();
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QString::fromLatin1(Settings::kApplication));
   QCoreApplication::setOrganizationName(QString::fromLatin1(Settings::kVendorKey));
