@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -143,7 +145,8 @@ int main(int argc, char** argv) {
     last = now;
   });
   auto off = bus.Bus().Find(table.UniqueIdText(expected / 2));
-  log.TakePending();
+  std::string tracePath = (dir / "trace.txt").string();
+  size_t traceStart = std::filesystem::file_size(tracePath);
   clock.start();
   probe.start();
   bool powered = true;
@@ -156,7 +159,9 @@ int main(int argc, char** argv) {
       },
       seconds * 1000 + 5000);
   probe.stop();
-  std::string trace = log.TakePending();
+  std::ifstream file(tracePath);
+  std::string trace((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  trace.erase(0, traceStart);
   auto count = [&trace](const std::string& what) {
     size_t n = 0;
     for (size_t at = trace.find(what); at != std::string::npos; at = trace.find(what, at + 1)) ++n;

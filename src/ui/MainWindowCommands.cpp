@@ -109,6 +109,7 @@ void MainWindow::RunOptions() {
   OptionsDialog dialog(
       *settings_, env_.Ports, [this] { ReopenPort(); }, this);
   dialog.exec();
+  if (dialog.DefaultsRestored()) settings_->DefaultsRestored = 1;
   if (dialog.FieldSelectionChanged()) {
     list_->SetColumns(static_cast<uint32_t>(settings_->AldListFields.Load()));
     settings_->FieldsChanged = 0;

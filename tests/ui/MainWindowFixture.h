@@ -67,9 +67,10 @@ class MainWindowRig {
   QAction* Action(int command) { return window->Action(command); }
   void Trigger(int command) { Action(command)->trigger(); }
 
-  // Everything traced so far.
+  // Everything traced so far, from the trace file: the output pane takes
+  // the pending lines on its own tick.
   const std::string& Trace() {
-    traced_ += log.TakePending();
+    traced_ = ReadFile(dir.File("trace.txt"));
     return traced_;
   }
   bool Traced(const std::string& what) { return Trace().find(what) != std::string::npos; }
