@@ -428,7 +428,7 @@ void DeviceWindowsTest::noWindowCanBeClosedByTheUser() {
   b.windows.Frame(1)->close();
   QCoreApplication::processEvents();
   QCOMPARE(b.area.subWindowList().size(), 3);
-  for (QMdiSubWindow* frame : b.area.subWindowList()) QVERIFY(frame->isVisible());
+  for (QMdiSubWindow* frame : b.area.subWindowList()) QVERIFY(!frame->isHidden());
   QCOMPARE(b.windows.OpenSlots(), std::vector<uint8_t>({1, 2, 3}));
 }
 
