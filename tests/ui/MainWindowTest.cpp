@@ -48,7 +48,7 @@ class MainWindowTest : public QObject {
     QVERIFY(opening < opened);
     QVERIFY(!rig.Traced("Unable to open com port"));
     QVERIFY(w.PortOpen());
-    QVERIFY(w.Station().Worker().Started());
+    QTRY_VERIFY(w.Station().Worker().Started());  // set by the worker as it runs
     QCOMPARE(w.windowTitle(), QStringLiteral("Tiltdeck"));
     QVERIFY(!rig.Traced("Start Scan"));  // nothing scans until the user asks
     QAction* start = rig.Action(MainWindow::kCmdStartScan);
