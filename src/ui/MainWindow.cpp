@@ -23,6 +23,7 @@
 #include "serial/PortStartup.h"
 #include "ui/AldListPane.h"
 #include "ui/AppLook.h"
+#include "ui/DeviceWindow.h"
 #include "ui/DeviceWindowsQt.h"
 #include "ui/LinkLossForwarder.h"
 #include "ui/OutputPane.h"
@@ -254,6 +255,9 @@ void MainWindow::SelectAldEntry(uint8_t slot) {
 
 void MainWindow::RefreshDocumentLinks() {
   properties_->SetSelectorEntries(windows_->OpenSlots());
+  // The windows were activated as they opened, before the selector had
+  // their entries: show the one in front.
+  if (DeviceWindow* active = windows_->ActiveWindow()) properties_->SelectWindowEntry(active->Slot());
   if (tap_) tap_->RefreshDocumentLinks();
 }
 

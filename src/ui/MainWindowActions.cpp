@@ -192,6 +192,6 @@ void MainWindow::MakeDocks() {
   propertiesDock_ = AddDock(properties_, QStringLiteral("Properties"), QStringLiteral("PropertiesPane"),
                             Qt::RightDockWidgetArea, kCmdProperties);
   connect(Action(kCmdAldList), &QAction::triggered, this, [this] { RefreshListToolbar(); });
-  resizeDocks({outputDock_}, {140}, Qt::Vertical);
-  resizeDocks({listDock_, propertiesDock_}, {240, 300}, Qt::Horizontal);
+  resizeDocks({outputDock_}, {200}, Qt::Vertical);
+  resizeDocks({listDock_, propertiesDock_}, {300, 300}, Qt::Horizontal);
 }

@@ -68,7 +68,7 @@ void MainWindow::ConnectCommands() {
   OnCommand(kCmdVersion, [&s] { s.Commands().VersionSelected(); });
   OnCommand(kCmdConnect, [&s] { s.Commands().ConnectSelected(); });
   OnCommand(kCmdDisconnect, [&s] { s.Commands().DisconnectSelected(); });
-  OnCommand(kCmdPollAll, [&s] { s.Poller().PollAll(); });
+  OnCommand(kCmdPollAll, [&s] { s.Ticker().RequestPoll(); });
   OnCommand(kCmdWindows, [this] { ShowWindowList(); });
   OnCommand(kCmdCustomize, [this] {
     QMenu* menu = createPopupMenu();

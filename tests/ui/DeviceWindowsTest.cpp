@@ -375,7 +375,7 @@ void DeviceWindowsTest::aLostAldIsShownAndReloadedByTheNextScan() {
   b.windows.Raise(1);
   size_t device = *b.bus.Find("AA0000801234567");
   b.bus.PowerOff(device);
-  for (int i = 0; i < 6; ++i) b.station.Poller().PollAll();
+  for (int i = 0; i < 6; ++i) b.Poll();
   QCOMPARE(b.table.Record(1).State.Load(), uint8_t{kStateDisconnected});
   QTRY_COMPARE(b.BoxText(1, W::kAlarmStatus), QString("Communication Lost"));
   QVERIFY(!b.Window(1).CommandsEnabled());
@@ -396,7 +396,7 @@ void DeviceWindowsTest::alarmChangesGoToTheActiveWindow() {
   b.windows.SubscribeAlarms();
   QCOMPARE(b.BoxText(1, W::kLastResult), QString("Success"));
   b.bus.RaiseAlarm(*b.bus.Find("AA0000801234567"), 1, 0x14);
-  b.station.Poller().PollAll();
+  b.Poll();
   QTRY_COMPARE(b.BoxText(1, W::kAlarmText), QString("Position Lost"));
   QCOMPARE(b.Window(1).Box(W::kAlarmText)->TextColor(), kRed);
   QVERIFY(b.BoxText(2, W::kAlarmText).isEmpty());

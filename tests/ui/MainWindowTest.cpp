@@ -244,7 +244,9 @@ class MainWindowTest : public QObject {
     int singles = 0;
     for (const auto& [slot, rowKeys] : keys) {
       const AldRecord& ald = rig.table.Record(slot);
-      QCOMPARE(ald.State, uint8_t{kStateConnected});
+      // The device window reads the alarms as it opens: a demo RET that
+      // is not calibrated reports so and reads as alarmed.
+      QVERIFY2(ald.State == kStateConnected || ald.State == kStateAlarmed, std::to_string(ald.State).c_str());
       QVERIFY(rig.view.shown.count(slot) == 1);
       QCOMPARE(rig.view.properties[slot].UniqueId, rig.table.UniqueIdText(slot));
       std::string n = std::to_string(slot);
