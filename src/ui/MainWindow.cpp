@@ -94,6 +94,7 @@ void MainWindow::MakeBus() {
 MainWindow::~MainWindow() {
   timer_->stop();
   station_->Worker().Stop();
+  layer7_->Link().Capture().Stop();
   lossForwarder_.reset();
   settings_->SetPortReopen(nullptr);
   settings_->SetScanOptionsSink(nullptr);

@@ -29,6 +29,7 @@ class QToolBar;
 class Settings;
 class TraceLog;
 class UserMessages;
+class FileChooser;
 
 // The main window: menus, toolbars, status bar, the three panes and the
 // device windows' area. It keeps the bus side (BusStation) over the link
@@ -64,6 +65,8 @@ class MainWindow : public QMainWindow, public BusView {
     // bar say about it.
     std::string SimulatedBus;
     int TimerIntervalMs = 50;
+    // Where files are chosen; a save dialog when null.
+    FileChooser* Files = nullptr;
   };
 
   // Command identifiers of the actions (QAction::data, objectName "cmdNNN").
@@ -99,6 +102,8 @@ class MainWindow : public QMainWindow, public BusView {
     kCmdClearAll = 5054,
     kCmdReconnect = 5060,
     kCmdSaveReport = 5062,
+    // Our own: capture of the bus traffic for Wireshark.
+    kCmdCapture = 5070,
   };
 
   explicit MainWindow(Environment environment, QWidget* parent = nullptr);
@@ -126,6 +131,10 @@ class MainWindow : public QMainWindow, public BusView {
   void SetViewTap(BusView* tap) { tap_ = tap; }
   // One run of the 50 ms timer.
   void Tick();
+  // Starts a capture into a file the user chooses, or stops the one that
+  // runs. A file that cannot be written is reported once; the bus work
+  // goes on either way.
+  void ToggleCapture(bool on);
 
   // BusView.
   void SetStatusText(const std::string& text) override;
@@ -174,6 +183,7 @@ class MainWindow : public QMainWindow, public BusView {
   void ShowWindowList();
   void MovePaneFocus(bool forward);
   // Runs a command; a failure inside it is reported, never raised.
+  void CaptureFailed(const QString& message);
   void Guarded(const char* activity, const std::function<void()>& command);
   void OnCommand(int command, const std::function<void()>& handler);
 

@@ -53,6 +53,9 @@ void MainWindow::MakeActions() {
   AddAction(kCmdSoftwareReset, QStringLiteral("L7 Software Reset"));
   AddAction(kCmdGetAll, QStringLiteral("Get All"));
   AddAction(kCmdClearAll, QStringLiteral("Clear All"));
+  AddAction(kCmdCapture, QStringLiteral("&Capture Bus Traffic..."),
+            QStringLiteral("Write every frame on the bus to a capture file for Wireshark"))
+      ->setCheckable(true);
   AddAction(kCmdSelfTest, QStringLiteral("Self Test"));
   AddAction(kCmdWebpage, QStringLiteral("Go to &Webpage"), QStringLiteral("Open the Webpage"));
   AddAction(kCmdAbout, QStringLiteral("&About Tiltdeck..."))
@@ -128,6 +131,8 @@ void MainWindow::MakeMenus() {
   for (int command : {kCmdSubscribeAlarms, kCmdGetAlarms, kCmdClearAlarms}) alarms->addAction(Action(command));
   QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
   for (int command : {kCmdReconnect, kCmdSoftwareReset, kCmdGetAll, kCmdClearAll}) tools->addAction(Action(command));
+  tools->addSeparator();
+  tools->addAction(Action(kCmdCapture));
   QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
   window->addAction(Action(kCmdWindows));
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));

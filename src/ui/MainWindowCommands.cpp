@@ -70,6 +70,7 @@ void MainWindow::ConnectCommands() {
   OnCommand(kCmdDisconnect, [&s] { s.Commands().DisconnectSelected(); });
   OnCommand(kCmdPollAll, [&s] { s.Ticker().RequestPoll(); });
   OnCommand(kCmdWindows, [this] { ShowWindowList(); });
+  connect(Action(kCmdCapture), &QAction::triggered, this, [this](bool on) { ToggleCapture(on); });
   OnCommand(kCmdCustomize, [this] {
     QMenu* menu = createPopupMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);

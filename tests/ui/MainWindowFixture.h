@@ -4,6 +4,7 @@
 #include <QTest>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
 #include "link/AisgHdlc.h"
+#include "persist/FileChooser.h"
 #include "persist/MemoryProfileStore.h"
 #include "persist/Settings.h"
 #include "serial/AdapterDetector.h"
@@ -29,6 +31,16 @@ class ShortClock : public Clock {
  public:
   uint64_t NowMs() const override { return Clock::System().NowMs(); }
   void SleepMs(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms < 5 ? ms : 5)); }
+};
+
+// A file choice the test makes in advance; nothing means "cancelled".
+class ScriptedFiles : public FileChooser {
+ public:
+  std::optional<std::string> ChooseSaveFile(const std::string& /*defaultSuffix*/,
+                                            const std::vector<std::string>& /*filters*/) override {
+    return answer;
+  }
+  std::optional<std::string> answer;
 };
 
 // A main window over objects of its own: trace file in a scratch folder,
@@ -50,6 +62,7 @@ class MainWindowRig {
     env.PortOverride = port_;
     env.SimulatedBus = simulated;
     env.TimerIntervalMs = tickMs;
+    env.Files = &files;
     window = std::make_unique<MainWindow>(env);
     window->SetViewTap(&view);
     return *window;
@@ -95,6 +108,7 @@ class MainWindowRig {
   MemoryProfileStore layoutStore;
   FakePortInventory ports;
   RecordingMessages messages;
+  ScriptedFiles files;
   RecordingView view;
   ShortClock workerClock;
   std::string simulated;

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "MainWindowFixture.h"
+#include "PcapngRead.h"
 #include "PtyPair.h"
 #include "ald/AldType.h"
 #include "bus/BusStation.h"
@@ -287,6 +288,41 @@ class MainWindowTest : public QObject {
     QCOMPARE(rig.table.Record(1).State, uint8_t{kStateDisconnected});
     QVERIFY(rig.view.properties[1].Status.find("DISCONNECTED") != std::string::npos);
     QVERIFY(rig.messages.Texts().empty());
+  }
+
+  // A capture started from the window records what goes over the line
+  // until it is stopped; a cancelled choice starts nothing, and a file
+  // that cannot be made is reported and leaves the command off.
+  void captureRecordsTheBusTrafficFromTheWindow() {
+    DemoBus demo;
+    std::string error;
+    QVERIFY2(demo.Start("", &error), error.c_str());
+    MainWindowRig rig(demo.PortPath());
+    rig.Open();
+    QAction* capture = rig.Action(MainWindow::kCmdCapture);
+    rig.files.answer = rig.dir.File("bus.pcapng");
+    capture->trigger();
+    QVERIFY(capture->isChecked());
+    rig.Trigger(MainWindow::kCmdBroadcastReset);
+    capture->trigger();
+    QVERIFY(!capture->isChecked());
+    PcapngContents file = ReadPcapng(ReadFile(rig.dir.File("bus.pcapng")));
+    QVERIFY(file.Valid);
+    QVERIFY(!file.Packets.empty());
+    // The reset is sent by the primary: outbound.
+    QCOMPARE(file.Packets.front().Flags & 3u, 2u);
+    QVERIFY(rig.Traced("Capture stopped"));
+
+    rig.files.answer.reset();
+    capture->trigger();
+    QVERIFY(!capture->isChecked());
+    QVERIFY(rig.messages.Texts().empty());
+
+    rig.files.answer = rig.dir.File("no-such-folder/bus.pcapng");
+    capture->trigger();
+    QVERIFY(!capture->isChecked());
+    QCOMPARE(rig.messages.Texts().size(), size_t{1});
+    QVERIFY(rig.messages.Texts().front().find("Cannot capture to") == 0);
   }
 
   void startupOptions() {
