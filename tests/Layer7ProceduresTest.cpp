@@ -1,4 +1,6 @@
+#include <chrono>
 #include <cstring>
+#include <future>
 
 #include "Layer7Fixture.h"
 #include "ald/AlarmList.h"
@@ -203,6 +205,35 @@ TEST_F(ProcedureTest, AlarmIndications) {
   EXPECT_EQ(l7.PollAlarmIndication(kAld, alarms), kSuccess);
   EXPECT_EQ(l7.PollAlarmIndication(kAld, alarms), kTimeout);
   EXPECT_EQ(alarms.AlarmSubunit, 2);
+}
+
+// The alarm poll runs on the worker thread. While a procedure started from a
+// window is between its request and its response, the poll of that ALD
+// neither waits for the bus nor takes the answer the procedure is owed.
+TEST_F(ProcedureTest, AlarmPollKeepsOffAnAldInTheMiddleOfAProcedure) {
+  std::future<ResultCode> poll;
+  std::future_status status = std::future_status::deferred;
+  link.onWrite = [&](const std::vector<uint8_t>&) {
+    if (poll.valid()) return;
+    poll = std::async(std::launch::async, [this] {
+      AlarmList alarms;
+      return l7.PollAlarmIndication(kAld, alarms);
+    });
+    status = poll.wait_for(std::chrono::seconds(2));
+  };
+  int16_t tilt = 0;
+  AnswerI("34 03 00 00 9C FF");
+  EXPECT_EQ(l7.RetGetTilt(kAld, tilt), kSuccess);
+  EXPECT_EQ(tilt, -100);
+  ASSERT_EQ(status, std::future_status::ready);
+  EXPECT_EQ(poll.get(), kBusy);
+  EXPECT_EQ(link.written.size(), 1u);
+
+  // Once the procedure is over the ALD is polled again.
+  link.onWrite = nullptr;
+  AlarmList alarms;
+  AnswerRR();
+  EXPECT_EQ(l7.PollAlarmIndication(kAld, alarms), kSuccess);
 }
 
 TEST_F(ProcedureTest, TmaLayouts) {

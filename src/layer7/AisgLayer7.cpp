@@ -48,6 +48,7 @@ AisgLayer7& AisgLayer7::Instance() {
 }
 
 ResultCode AisgLayer7::RunProcedure(uint8_t address, const L7Message& request, L7Message& response) {
+  std::lock_guard<std::recursive_mutex> holdAld(procedureLocks_[address]);
   uint8_t code = request.Code();
   if (!TracesOwnLine(Vocabulary::ProcedureIdOf(code))) {
     log_.Write(kTraceInfo, classTag_, address, "Handling Command: '%s'", Vocabulary::ProcedureName(code).c_str());

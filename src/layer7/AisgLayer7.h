@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "layer7/L7Message.h"
@@ -24,7 +26,9 @@ class AisgLayer7 {
   AisgLayer7(AisgHdlc& link, AldTable& table, TraceLog& log, Clock& clock);
   static AisgLayer7& Instance();
 
-  // The engine.
+  // The engine. A procedure holds its ALD from request to response: the
+  // alarm poll, which runs on the worker thread, skips that ALD meanwhile
+  // (Busy) instead of taking the answer the procedure is owed.
   ResultCode RunProcedure(uint8_t address, const L7Message& request, L7Message& response);
   static ResultCode ResponseResult(const L7Message& response);
 
@@ -47,6 +51,8 @@ class AisgLayer7 {
   ResultCode MultiRetGetTilt(uint8_t address, uint8_t antenna, int16_t& tilt);
   ResultCode MultiRetGetAlarms(uint8_t address, uint8_t antenna, AlarmList& alarms);
   ResultCode MultiRetGetNumberAntennas(uint8_t address, uint8_t& count);
+  // Busy, without a frame on the line, while a procedure on another thread
+  // holds the ALD.
   ResultCode PollAlarmIndication(uint8_t address, AlarmList& alarms);
 
   // TMA procedures.
@@ -119,4 +125,8 @@ class AisgLayer7 {
   AldTable& table_;
   TraceLog& log_;
   Clock& clock_;
+  // One per address. Recursive: a procedure's wait pumps the window's
+  // events, and a command started from there may run another procedure on
+  // the same ALD on the same thread.
+  std::array<std::recursive_mutex, 256> procedureLocks_;
 };

@@ -1,3 +1,5 @@
+#include <mutex>
+
 #include "ald/AlarmList.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
@@ -102,6 +104,8 @@ ResultCode AisgLayer7::CountQuery(uint8_t address, uint8_t procedure, std::initi
 // Single RET: pairs of alarm code and state. Multi RET: the antenna number,
 // then pairs of alarm code and state for that antenna.
 ResultCode AisgLayer7::PollAlarmIndication(uint8_t address, AlarmList& alarms) {
+  std::unique_lock<std::recursive_mutex> holdAld(procedureLocks_[address], std::try_to_lock);
+  if (!holdAld.owns_lock()) return kBusy;
   L7Message message;
   ResultCode result = link_.Poll(address, message.Bytes);
   if (result != kLayer7Notification) return result;

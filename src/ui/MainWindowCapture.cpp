@@ -32,7 +32,8 @@ void MainWindow::ToggleCapture(bool on) {
   // hears of it on its own thread.
   auto report = [this](const std::string& message) {
     QString text = QString::fromStdString(message);
-    QMetaObject::invokeMethod(this, [this, text] { CaptureFailed(text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, text] { CaptureFailed(text); }, Qt::QueuedConnection);
   };
   if (!capture.Start(*path, &error, report)) {
     action->setChecked(false);
