@@ -208,6 +208,7 @@ class FaultSoak {
     if (inTick_) return;
     inTick_ = true;
     lastTick_ = Steady::now();
+    ++ticks_;
     station_->link.BeginTick();
     Guard("the timer tick", [this] { station_->bus.Ticker().OnTimerTick(); });
     for (uint8_t address : station_->link.EndTick()) ++pollsOf_[address];
@@ -437,7 +438,8 @@ class FaultSoak {
     if (r != kSuccess) return r;
     DataOf(op).SectorId.clear();
     r = DataGet(op, kFieldOperatorSectorId);
-    if (r == kSuccess && DataOf(op).SectorId != sector) ++wrongResults_;
+    const std::string& read = DataOf(op).SectorId;  // right-aligned in its field
+    if (r == kSuccess && read.substr(std::min(read.find_first_not_of(' '), read.size())) != sector) ++wrongResults_;
     return r;
   }
 
@@ -537,6 +539,7 @@ class FaultSoak {
     d->Excluded = true;
     unsigned slot = SlotOf(*d);
     uint64_t othersBefore = PollsOfOthers(slot);
+    uint64_t ticksBefore = ticks_;
     Steady::time_point start = Steady::now();
     ResultCode r = kFailure;
     Guard("the stuck device's tilt move",
@@ -547,7 +550,10 @@ class FaultSoak {
     stuckSeconds_ = Seconds(Steady::now() - start);
     stuckBusyAfter_ = station_->table.Record(slot).Busy != 0;
     stuckOtherPolls_ = PollsOfOthers(slot) - othersBefore;
-    stuckPollsBefore_ = pollsOf_[slot];
+    stuckTicks_ = ticks_ - ticksBefore;
+    uint64_t pollsBefore = pollsOf_[slot];
+    IdleUntil([&] { return pollsOf_[slot] > pollsBefore; }, 15000);
+    stuckPolledAfter_ = pollsOf_[slot] > pollsBefore;
   }
 
   uint64_t PollsOfOthers(unsigned slot) const {
@@ -779,12 +785,15 @@ class FaultSoak {
       return;
     }
     std::printf(
-        "stuck device %s: tilt move ended '%s' after %.1f s, busy after %d, polls of the others meanwhile %llu\n",
+        "stuck device %s: tilt move ended '%s' after %.1f s, busy after %d, timer ticks meanwhile %llu, polls of "
+        "the others meanwhile %llu, polled again after %d\n",
         kStuckDevice, stuckResult_.c_str(), stuckSeconds_, stuckBusyAfter_ ? 1 : 0,
-        static_cast<unsigned long long>(stuckOtherPolls_));
+        static_cast<unsigned long long>(stuckTicks_), static_cast<unsigned long long>(stuckOtherPolls_),
+        stuckPolledAfter_ ? 1 : 0);
     judge(!stuckSucceeded_, "the stuck device's move reported success");
     judge(!stuckBusyAfter_, "the stuck device stayed busy");
-    judge(stuckOtherPolls_ > 0, "no poll of the other devices while the stuck device was awaited");
+    judge(stuckTicks_ >= stuckSeconds_ / 2, "the timer stopped while the stuck device was awaited");
+    judge(stuckPolledAfter_, "the stuck device was not polled after its time-out");
   }
 
   template <class J>
@@ -847,7 +856,8 @@ class FaultSoak {
   bool stuckRan_ = false, stuckSucceeded_ = false, stuckBusyAfter_ = false;
   std::string stuckResult_;
   double stuckSeconds_ = 0;
-  uint64_t stuckOtherPolls_ = 0, stuckPollsBefore_ = 0;
+  uint64_t stuckOtherPolls_ = 0, stuckTicks_ = 0, ticks_ = 0;
+  bool stuckPolledAfter_ = false;
   unsigned finalUp_ = 0;
   std::vector<std::string> notUp_;
   std::map<std::string, unsigned> messages_;

@@ -26,12 +26,12 @@ class SoakLink : public AisgHdlc {
   // poll the device could have missed.
   uint32_t Write(const uint8_t* data, uint32_t length) override {
     uint32_t written = AisgHdlc::Write(data, length);
-    if (inTick_ && std::this_thread::get_id() == uiThread_ && written == length) NotePoll(data, length);
+    if (std::this_thread::get_id() == uiThread_ && inTick_ && written == length) NotePoll(data, length);
     return written;
   }
 
+  // User-interface thread, the one that built the link.
   void BeginTick() {
-    uiThread_ = std::this_thread::get_id();
     polledThisTick_.clear();
     inTick_ = true;
   }
@@ -53,8 +53,9 @@ class SoakLink : public AisgHdlc {
     if (receiveReadyPoll) polledThisTick_.insert(octets[0]);
   }
 
+  // Only the user-interface thread reads or writes the tick's state.
+  const std::thread::id uiThread_ = std::this_thread::get_id();
   bool inTick_ = false;
-  std::thread::id uiThread_;
   std::set<uint8_t> polledThisTick_;
 };
 
