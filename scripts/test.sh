@@ -2,7 +2,7 @@
 # Sets up, checks the formatting, builds and runs the whole suite: the
 # normal build, then the same tests under AddressSanitizer +
 # UndefinedBehaviorSanitizer and ThreadSanitizer, then each fuzz target for
-# a short bounded time.
+# a short bounded time. The normal build also runs a short fault soak.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -27,6 +27,10 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1"
 
 run_suite normal build
+# The fault soak: two minutes of faults on the 16-device site after its
+# first scan (about five minutes in all); its last line judges.
+echo "== fault soak"
+build/bin/FaultSoak --minutes 2 --seed 1
 run_suite asan build-asan
 run_suite tsan build-tsan
 scripts/fuzz.sh "${TILTDECK_FUZZ_SECONDS:-30}"

@@ -38,7 +38,7 @@ class AldsimProcess {
       kill(pid_, SIGTERM);
       Wait();
     }
-    for (int fd : {out_, err_}) {
+    for (int fd : {in_, out_, err_}) {
       if (fd >= 0) close(fd);
     }
   }
@@ -59,6 +59,13 @@ class AldsimProcess {
       if (!state.is_discarded()) return state;
     }
     throw std::runtime_error("no state from aldsim: " + text);
+  }
+
+  // One line to standard input (aldsim --control) and the line it answers.
+  std::string Control(const std::string& line) {
+    std::string text = line + "\n";
+    if (write(in_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return "";
+    return ReadLine(out_, 10000);
   }
 
   // SIGTERM; returns the exit status.
@@ -102,22 +109,25 @@ class AldsimProcess {
 
  private:
   void Spawn(const std::vector<std::string>& args) {
-    int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe failed");
+    int in[2], out[2], err[2];
+    if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) throw std::runtime_error("pipe failed");
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
+      dup2(in[0], 0);
       dup2(out[1], 1);
       dup2(err[1], 2);
-      for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+      for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
       std::vector<char*> argv;
       for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
       execv(argv[0], argv.data());
       _exit(127);
     }
+    close(in[0]);
     close(out[1]);
     close(err[1]);
+    in_ = in[1];
     out_ = out[0];
     err_ = err[0];
   }
@@ -165,6 +175,7 @@ class AldsimProcess {
   std::string link_;
   std::string slave_;
   pid_t pid_ = -1;
+  int in_ = -1;
   int out_ = -1;
   int err_ = -1;
 };

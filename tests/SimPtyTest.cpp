@@ -61,6 +61,28 @@ TEST(SimPty, StateOnSigusr1AndCleanEndOnSigterm) {
   EXPECT_FALSE(std::filesystem::is_symlink(sim.LinkPath()));
 }
 
+// A program driving the simulator powers a device off and on while it
+// serves; each line is answered, bad ones with the reason.
+TEST(SimPty, FaultsGivenOnStandardInputTakeEffectAtOnce) {
+  AldsimProcess sim({"--control"});
+  auto powered = [&sim] {
+    nlohmann::json state = sim.State();
+    for (const auto& device : state["devices"]) {
+      if (device["uniqueId"] == "AN07RET4410") return device["powered"].get<bool>();
+    }
+    return false;
+  };
+  ASSERT_TRUE(powered());
+  EXPECT_EQ(sim.Control("off=AN07RET4410@0-600"), "APPLIED off=AN07RET4410@0-600");
+  int fd = AldsimProcess::OpenRaw(sim.LinkPath());
+  WriteAll(fd, Hex("7E FF BF 81 F0 08 01 02 41 4E 03 02 FF FF 1C ED 7E"));
+  EXPECT_TRUE(AldsimProcess::ReadAnswer(fd, 50, 500).empty());
+  close(fd);
+  EXPECT_FALSE(powered());
+  EXPECT_EQ(sim.Control("off=NOBODY@0"), "ERROR no device NOBODY on the bus");
+  EXPECT_EQ(sim.Control("off=AN07RET4410"), "ERROR bad fault \"off=AN07RET4410\"");
+}
+
 struct Exit {
   int Status;
   std::string Err;

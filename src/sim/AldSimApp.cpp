@@ -80,16 +80,60 @@ bool StartCapture(BusCapture& capture, const std::string& path, std::string* err
   return started;
 }
 
+// With --control, every line on standard input is a fault list applied to
+// the running bus from that moment (off=DEV@0-5 powers DEV off now and on
+// again in 5 s). Each line is answered on standard output with APPLIED or
+// ERROR and the reason, so a driving program knows when it took effect.
+class ControlInput {
+ public:
+  explicit ControlInput(VirtualBus& bus) : bus_(bus) {}
+
+  // False once standard input has ended.
+  bool ReadSome() {
+    char buffer[512];
+    ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0) return errno == EINTR || errno == EAGAIN;
+    if (n == 0) return false;
+    pending_.append(buffer, static_cast<size_t>(n));
+    for (size_t end = pending_.find('\n'); end != std::string::npos; end = pending_.find('\n')) {
+      Apply(pending_.substr(0, end));
+      pending_.erase(0, end + 1);
+    }
+    return true;
+  }
+
+ private:
+  void Apply(const std::string& line) {
+    std::string error;
+    std::optional<SimFaults> faults = SimFaults::Parse(line, &error);
+    if (!faults) {
+      std::cout << "ERROR " << error << std::endl;
+      return;
+    }
+    std::vector<std::string> unknown = bus_.AddFaults(*faults);
+    if (!unknown.empty()) {
+      std::cout << "ERROR no device " << unknown.front() << " on the bus" << std::endl;
+      return;
+    }
+    std::cout << "APPLIED " << line << std::endl;
+  }
+
+  VirtualBus& bus_;
+  std::string pending_;
+};
+
 }  // namespace
 
 std::string AldSimApp::Usage() {
   return "usage: aldsim [--link PATH] [--site FILE.json] [--baud 9600] [--turnaround MS]\n"
          "              [--collisions concat|garble] [--faults LIST] [--log FILE]\n"
-         "              [--capture FILE.pcapng] [--write-site FILE.json]\n"
+         "              [--capture FILE.pcapng] [--write-site FILE.json] [--control]\n"
          "Serves simulated AISG devices on a pseudo-terminal; PATH (default /tmp/tiltdeck-sim)\n"
          "links to its slave. Prints READY <slave path> when serving. SIGUSR1 prints the\n"
          "state of every device on stderr; SIGINT or SIGTERM ends. --capture writes every\n"
-         "frame the devices hear and answer to a pcapng file for Wireshark.\n"
+         "frame the devices hear and answer to a pcapng file for Wireshark. --control reads\n"
+         "fault lists from standard input while serving, one a line, timed from their\n"
+         "arrival, and answers each with APPLIED or ERROR on standard output.\n"
          "Faults: comma-separated drop=SHARE fcs=SHARE late=SHARE late-ms=MS seed=N\n"
          "        off=DEV@T1[-T2] stuck=DEV dlfail=DEV:start|end|N alarm=DEV[/SUB]:CODE@T\n";
 }
@@ -99,6 +143,10 @@ std::optional<AldSimApp::Options> AldSimApp::ParseOptions(const std::vector<std:
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--help" || args[i] == "-h") {
       options.Help = true;
+      continue;
+    }
+    if (args[i] == "--control") {
+      options.Control = true;
       continue;
     }
     bool known = i + 1 < args.size() && ApplyOption(options, args[i], args[i + 1]);
@@ -162,16 +210,19 @@ int AldSimApp::Serve(const Options& options) {
     return 1;
   }
   std::cout << "READY " << server.SlavePath() << std::endl;
-  return WaitForSignals(bus);
+  return WaitForSignals(bus, options.Control);
 }
 
 // Waits in poll with a time-out rather than in a bare read: a runtime that
 // defers signal handlers to its next intercepted call (ThreadSanitizer does)
 // still gets to run them.
-int AldSimApp::WaitForSignals(VirtualBus& bus) {
+int AldSimApp::WaitForSignals(VirtualBus& bus, bool control) {
+  ControlInput input(bus);
+  pollfd p[2] = {{signalPipe[0], POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
   for (;;) {
-    pollfd p = {signalPipe[0], POLLIN, 0};
-    if (poll(&p, 1, 250) <= 0) continue;
+    if (poll(p, control ? 2 : 1, 250) <= 0) continue;
+    if (control && p[1].revents != 0) control = input.ReadSome();
+    if (p[0].revents == 0) continue;
     char number = 0;
     ssize_t n = read(signalPipe[0], &number, 1);
     if (n < 0 && errno == EINTR) continue;

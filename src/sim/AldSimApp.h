@@ -23,6 +23,8 @@ class AldSimApp {
     std::string CapturePath;
     std::string WriteSitePath;  // write the site there and exit
     bool Help = false;
+    // Fault lists read from standard input while serving, one a line.
+    bool Control = false;
   };
 
   static std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string* error);
@@ -32,5 +34,5 @@ class AldSimApp {
 
  private:
   static int Serve(const Options& options);
-  static int WaitForSignals(VirtualBus& bus);
+  static int WaitForSignals(VirtualBus& bus, bool control);
 };

@@ -67,6 +67,13 @@ std::vector<std::string> VirtualBus::SetFaults(const SimFaults& faults) {
   return unknown;
 }
 
+std::vector<std::string> VirtualBus::AddFaults(const SimFaults& faults) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> unknown;
+  Schedule(faults, clock_.NowMs(), unknown);
+  return unknown;
+}
+
 std::vector<size_t> VirtualBus::Targets(const std::string& name) const {
   std::vector<size_t> targets;
   for (size_t i = 0; i < devices_.size(); ++i) {

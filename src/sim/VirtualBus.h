@@ -46,6 +46,10 @@ class VirtualBus {
   // Times in the faults count from this call. Names of unknown devices are
   // ignored and returned.
   std::vector<std::string> SetFaults(const SimFaults& faults);
+  // Adds the timed events (power windows, alarms) and the stuck and download
+  // faults of the list, their times counted from this call, to those already
+  // planned; the shares and their random stream go on unchanged.
+  std::vector<std::string> AddFaults(const SimFaults& faults);
   uint32_t LateMs() const;
 
   // wire: one raw frame, flags included, as the primary wrote it.

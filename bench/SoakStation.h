@@ -1,0 +1,98 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "ald/AldTable.h"
+#include "bus/BusStation.h"
+#include "cli/CliUi.h"
+#include "core/SystemClock.h"
+#include "core/TraceLog.h"
+#include "layer7/AisgLayer7.h"
+#include "link/AisgHdlc.h"
+
+// The link layer with a count of the alarm polls: the receive-ready frames
+// with the poll bit that the user-interface thread sends while its timer
+// tick runs, by address, once per tick however often the tick asks again.
+class SoakLink : public AisgHdlc {
+ public:
+  using AisgHdlc::AisgHdlc;
+
+  // A poll whose frame never got onto the line (the port failed) is no
+  // poll the device could have missed.
+  uint32_t Write(const uint8_t* data, uint32_t length) override {
+    uint32_t written = AisgHdlc::Write(data, length);
+    if (std::this_thread::get_id() == uiThread_ && inTick_ && written == length) NotePoll(data, length);
+    return written;
+  }
+
+  // User-interface thread, the one that built the link.
+  void BeginTick() {
+    polledThisTick_.clear();
+    inTick_ = true;
+  }
+  // The addresses polled during the tick.
+  std::set<uint8_t> EndTick() {
+    inTick_ = false;
+    return polledThisTick_;
+  }
+
+ private:
+  void NotePoll(const uint8_t* data, uint32_t length) {
+    uint8_t octets[2];
+    unsigned got = 0;
+    for (uint32_t i = 1; i < length && got < 2; ++i) {
+      if (data[i] == 0x7E) break;
+      octets[got++] = data[i] == 0x7D && i + 1 < length ? static_cast<uint8_t>(data[++i] ^ 0x20) : data[i];
+    }
+    bool receiveReadyPoll = got == 2 && (octets[1] & 0x1F) == 0x11;
+    if (receiveReadyPoll) polledThisTick_.insert(octets[0]);
+  }
+
+  // Only the user-interface thread reads or writes the tick's state.
+  const std::thread::id uiThread_ = std::this_thread::get_id();
+  bool inTick_ = false;
+  std::set<uint8_t> polledThisTick_;
+};
+
+// The windows of the main window and of the devices, replaced by recorders:
+// nothing is shown, message boxes are counted by title.
+class SoakUi : public CliUi {
+ public:
+  void ShowMessage(const std::string& title, const std::string& text, Icon) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++byTitle_[title.empty() ? "(no title)" : title];
+    last_ = title + ": " + text;
+  }
+  std::map<std::string, unsigned> Counts() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return byTitle_;
+  }
+  unsigned Count(const std::string& title) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = byTitle_.find(title);
+    return it == byTitle_.end() ? 0 : it->second;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, unsigned> byTitle_;
+  std::string last_;
+};
+
+// One primary station as the main window builds it, over the serial port.
+struct SoakStation {
+  explicit SoakStation(const std::string& tracePath) : log(tracePath), table(log), link(log, table) {}
+
+  TraceLog log;
+  AldTable table;
+  SoakLink link;
+  SystemClock clock;
+  AisgLayer7 layer7{link, table, log, clock};
+  SoakUi ui;
+  BusStation bus{layer7, BusUi{ui, ui, ui}, nullptr, nullptr};
+};
