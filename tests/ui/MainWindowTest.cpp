@@ -1,6 +1,9 @@
 #include <QApplication>
+#include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPalette>
+#include <QTableView>
 #include <QToolBar>
 #include <QtTest>
 #include <map>
@@ -15,6 +18,7 @@
 #include "ui/AldListPane.h"
 #include "ui/AppLook.h"
 #include "ui/DemoBus.h"
+#include "ui/DeviceWindowsQt.h"
 #include "ui/PropertiesPane.h"
 #include "ui/StartupOptions.h"
 
@@ -277,6 +281,18 @@ class MainWindowTest : public QObject {
     QVERIFY(properties);
     emit properties->slotChosen(4);
     QCOMPARE(rig.table.CurrentAldIndex(), uint8_t{4});
+
+    // Bringing up the window of slot 2 makes slot 2 current and selects
+    // its first row and its selector entry, whatever the row positions.
+    w.Windows()->Raise(2);
+    QTRY_COMPARE(rig.table.CurrentAldIndex(), uint8_t{2});
+    QTRY_COMPARE(listPane->View()->selectionModel()->selectedRows().size(), 1);
+    int selectedRow = listPane->View()->selectionModel()->selectedRows().front().row();
+    QString key = listPane->View()->model()->index(selectedRow, 0).data().toString();
+    QCOMPARE(key, QString::fromStdString(list.RowKey(static_cast<size_t>(list.FirstRowOf(2)))));
+    auto* selector = properties->findChild<QComboBox*>();
+    QVERIFY(selector);
+    QCOMPARE(selector->currentText(), QStringLiteral("ALD #2"));
 
     // The ALD in slot 1 goes quiet: the poll declares it lost, and its row
     // and properties say so.
