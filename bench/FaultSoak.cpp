@@ -224,9 +224,8 @@ class FaultSoak {
     inTick_ = true;
     lastTick_ = Steady::now();
     ++ticks_;
-    station_->link.BeginTick();
     Guard("the timer tick", [this] { station_->bus.Ticker().OnTimerTick(); });
-    for (uint8_t address : station_->link.EndTick()) ++pollsOf_[address];
+    for (uint8_t address : station_->link.TakePolled()) ++pollsOf_[address];
     TakeTrace();
     NoteLosses();
     inTick_ = false;

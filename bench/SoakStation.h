@@ -16,8 +16,10 @@
 #include "link/AisgHdlc.h"
 
 // The link layer with a count of the alarm polls: the receive-ready frames
-// with the poll bit that the user-interface thread sends while its timer
-// tick runs, by address, once per tick however often the tick asks again.
+// with the poll bit that the worker thread sends (the alarm poll runs
+// there; the user-interface thread's receive-ready frames are the waits of
+// its own procedures), by address, once per timer tick however often they
+// go out meanwhile.
 class SoakLink : public AisgHdlc {
  public:
   using AisgHdlc::AisgHdlc;
@@ -26,19 +28,17 @@ class SoakLink : public AisgHdlc {
   // poll the device could have missed.
   uint32_t Write(const uint8_t* data, uint32_t length) override {
     uint32_t written = AisgHdlc::Write(data, length);
-    if (std::this_thread::get_id() == uiThread_ && inTick_ && written == length) NotePoll(data, length);
+    if (std::this_thread::get_id() != uiThread_ && written == length) NotePoll(data, length);
     return written;
   }
 
-  // User-interface thread, the one that built the link.
-  void BeginTick() {
-    polledThisTick_.clear();
-    inTick_ = true;
-  }
-  // The addresses polled during the tick.
-  std::set<uint8_t> EndTick() {
-    inTick_ = false;
-    return polledThisTick_;
+  // User-interface thread, once per tick: the addresses polled since the
+  // last call.
+  std::set<uint8_t> TakePolled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::set<uint8_t> polled;
+    polled.swap(polled_);
+    return polled;
   }
 
  private:
@@ -50,13 +50,14 @@ class SoakLink : public AisgHdlc {
       octets[got++] = data[i] == 0x7D && i + 1 < length ? static_cast<uint8_t>(data[++i] ^ 0x20) : data[i];
     }
     bool receiveReadyPoll = got == 2 && (octets[1] & 0x1F) == 0x11;
-    if (receiveReadyPoll) polledThisTick_.insert(octets[0]);
+    if (!receiveReadyPoll) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    polled_.insert(octets[0]);
   }
 
-  // Only the user-interface thread reads or writes the tick's state.
   const std::thread::id uiThread_ = std::this_thread::get_id();
-  bool inTick_ = false;
-  std::set<uint8_t> polledThisTick_;
+  std::mutex mutex_;
+  std::set<uint8_t> polled_;  // guarded by mutex_
 };
 
 // The windows of the main window and of the devices, replaced by recorders:
