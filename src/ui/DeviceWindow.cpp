@@ -19,12 +19,13 @@
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
 #include "layer7/Vocabulary.h"
+#include "ui/CaptionColor.h"
 #include "ui/ColorEdit.h"
 
 namespace {
 
-const QColor kRed(255, 0, 0);
-const QColor kBlack(0, 0, 0);
+using CaptionColor::kBlack;
+using CaptionColor::kRed;
 
 QString Text(const std::string& s) {
   return QString::fromStdString(s);
@@ -38,16 +39,6 @@ bool HasNumberedSubunits(uint8_t deviceType) {
 // failed, which says nothing about the ALD's alarms.
 bool IsReadFailure(ResultCode r) {
   return r >= kTimeout && r <= kLayer7Notification;
-}
-
-void SetCaptionColor(QPushButton* button, const QColor& color) {
-  if (!button) return;
-  QPalette p = button->palette();
-  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-    p.setColor(group, QPalette::ButtonText, color);
-  }
-  button->setPalette(p);
-  if (button->isVisible()) button->repaint();
 }
 
 }  // namespace
@@ -192,7 +183,7 @@ ColorEdit* DeviceWindow::MakeBox(int id, QWidget* parent) {
 QPushButton* DeviceWindow::MakeButton(int id, const QString& caption) {
   auto* button = new QPushButton(caption, this);
   button->setObjectName(ControlName(id));
-  SetCaptionColor(button, kBlack);
+  CaptionColor::Set(button, kBlack);
   return button;
 }
 
@@ -208,12 +199,12 @@ void DeviceWindow::ShowResult(ResultCode result, QPushButton* button) {
   Box(kLastResult)->setText(name);
   if (result == kSuccess) {
     Box(kLastResult)->SetTextColor(kBlack);
-    SetCaptionColor(button, kBlack);
+    CaptionColor::Set(button, kBlack);
   } else {
     Box(kLastError)->setText(name);
     Box(kLastResult)->SetTextColor(kRed);
     Box(kLastError)->SetTextColor(kRed);
-    SetCaptionColor(button, kRed);
+    CaptionColor::Set(button, kRed);
   }
   update();
 }
@@ -244,7 +235,7 @@ void DeviceWindow::ClearDisplay() {
     Box(id)->clear();
   }
   // TODO(#14): ClearAll on the fields and the device tab controls.
-  for (QPushButton* button : findChildren<QPushButton*>()) SetCaptionColor(button, kBlack);
+  for (QPushButton* button : findChildren<QPushButton*>()) CaptionColor::Set(button, kBlack);
 }
 
 // The pages' commands stay off until the ALD is reconnected; the alarm
