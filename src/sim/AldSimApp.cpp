@@ -134,6 +134,8 @@ std::string AldSimApp::Usage() {
          "frame the devices hear and answer to a pcapng file for Wireshark. --control reads\n"
          "fault lists from standard input while serving, one a line, timed from their\n"
          "arrival, and answers each with APPLIED or ERROR on standard output.\n"
+         "A --site name without a slash that is no file here is one of the sites that come\n"
+         "with aldsim (demo, site16, site64), read from share/tiltdeck/sites.\n"
          "Faults: comma-separated drop=SHARE fcs=SHARE late=SHARE late-ms=MS seed=N\n"
          "        off=DEV@T1[-T2] stuck=DEV dlfail=DEV:start|end|N alarm=DEV[/SUB]:CODE@T\n";
 }

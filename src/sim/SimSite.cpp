@@ -10,6 +10,7 @@
 #include "sim/SimSingleRet.h"
 #include "sim/SimText.h"
 #include "sim/SimTma.h"
+#include "sim/SiteFiles.h"
 
 namespace {
 
@@ -286,7 +287,8 @@ bool SimSite::FromJson(const json& site, VirtualBus& bus, BusSettings& settings,
 
 // A folder or a device given by mistake is refused before it is read: the
 // stream reports a folder's read error by throwing.
-bool SimSite::Load(const std::string& path, VirtualBus& bus, BusSettings& settings, std::string* error) {
+bool SimSite::Load(const std::string& name, VirtualBus& bus, BusSettings& settings, std::string* error) {
+  const std::string path = SiteFiles::Find(name);
   std::error_code ec;
   bool exists = std::filesystem::exists(path, ec);
   if (!exists || !std::filesystem::is_regular_file(path, ec)) {

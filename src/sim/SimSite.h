@@ -46,7 +46,9 @@ class SimSite {
   };
 
   // Adds the site's devices to the bus. False with a message on a bad site.
-  static bool Load(const std::string& path, VirtualBus& bus, BusSettings& settings, std::string* error);
+  // A bare name is also looked for among the sites that come with the
+  // program (SiteFiles).
+  static bool Load(const std::string& name, VirtualBus& bus, BusSettings& settings, std::string* error);
   static bool FromJson(const nlohmann::json& site, VirtualBus& bus, BusSettings& settings, std::string* error);
   static bool Save(const std::string& path, VirtualBus& bus, const BusSettings& settings, std::string* error);
 

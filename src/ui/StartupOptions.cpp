@@ -49,6 +49,7 @@ std::string StartupOptions::Usage() {
          "  --port PATH         open this serial port for this run only (the settings keep theirs)\n"
          "  --demo [SITE.json]  work on a simulated AISG bus: the demo site of five ALDs, or the\n"
          "                      devices of SITE.json (see aldsim); nothing goes to a real adapter\n"
+         "                      (a bare name such as site16 is one of aldsim's sites)\n"
          "  --detect-adapter    print the port of the RS-485 adapter found and exit (status 1:\n"
          "                      none found); scripts/run.sh starts --demo then\n"
          "  --help              this text\n"
