@@ -12,6 +12,7 @@
 #include <fstream>
 #include <thread>
 
+#include "DeniedPort.h"
 #include "Hex.h"
 #include "PtyPair.h"
 #include "TempDir.h"
@@ -559,6 +560,43 @@ TEST_F(AisgSerialStartupTest, MissingPortIsReportedUnable) {
   std::string text = log.TakePending();
   EXPECT_TRUE(Contains(text, "ERR ")) << text;
   EXPECT_TRUE(Contains(text, " MAIN ... Unable to open com port\r\n")) << text;
+}
+
+// The bare "Unable to open com port" left a technician who is not in the
+// dialout group guessing; the line after it names the port and the group.
+TEST_F(AisgSerialStartupTest, PortTheUserMayNotOpenIsReportedWithTheGroupToJoin) {
+  DeniedPort denied(pty.SlavePath());
+  if (!denied.Ready()) GTEST_SKIP() << "cannot refuse a terminal here (no dialout group or no user nobody)";
+  bool open = true;
+  {
+    DeniedPort::Refused asUser(denied);
+    open = OpenAndReportPort(serial, log, pty.SlavePath(), 9600);
+  }
+  EXPECT_FALSE(open);
+  EXPECT_EQ(serial.OpenFailure().What, PortDiagnosis::Kind::kPermissionDenied);
+  std::string text = log.TakePending();
+  std::string advice = "cannot open " + pty.SlavePath() + ": permission denied";
+  if (denied.Dialout()) advice += " (join the group 'dialout': sudo usermod -aG dialout $USER, then log in again)";
+  size_t unable = text.find(" MAIN ... Unable to open com port\r\n");
+  ASSERT_NE(unable, std::string::npos) << text;
+  // The very next line.
+  size_t nextLine = text.find('\n', unable) + 1;
+  size_t advised = text.find(" MAIN ... " + advice + "\r\n", nextLine);
+  ASSERT_NE(advised, std::string::npos) << text;
+  EXPECT_LT(advised, text.find('\n', nextLine)) << text;
+  EXPECT_TRUE(Contains(text.substr(nextLine, advised - nextLine), "ERR ")) << text;
+}
+
+TEST_F(AisgSerialStartupTest, PortHeldByAnotherProgramIsReportedInUse) {
+  int other = open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0) << "another program holds the port";
+  EXPECT_FALSE(OpenAndReportPort(serial, log, pty.SlavePath(), 9600));
+  close(other);
+  std::string text = log.TakePending();
+  EXPECT_TRUE(Contains(text, " MAIN ... Unable to open com port\r\n")) << text;
+  EXPECT_TRUE(Contains(text, " MAIN ... cannot open " + pty.SlavePath() + ": in use by another program\r\n")) << text;
+  EXPECT_TRUE(OpenAndReportPort(serial, log, pty.SlavePath(), 9600)) << "free again once the other lets go";
 }
 
 TEST_F(AisgSerialStartupTest, RenameOfAnOpenPortIsCaughtAndReported) {

@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "DeniedPort.h"
 #include "PtyPair.h"
 #include "TempDir.h"
 #include "cli/RunCli.h"
@@ -133,6 +135,29 @@ TEST(CliUsage, PortThatCannotBeOpenedSaysWhy) {
   }
   std::filesystem::current_path(cwd);
   close(other);
+}
+
+// A port the user may not open was "permission denied" and nothing more
+// on some machines; the one line names the group that lets them in.
+TEST(CliUsage, PortTheUserMayNotOpenNamesTheGroupToJoin) {
+  PtyPair line;
+  DeniedPort denied(line.SlavePath());
+  if (!denied.Ready()) GTEST_SKIP() << "cannot refuse a terminal here (no dialout group or no user nobody)";
+  Result r{}, asJson{};
+  {
+    DeniedPort::Refused asUser(denied);
+    r = Cli({"--port", line.SlavePath(), "scan"});
+    asJson = Cli({"--json", "--port", line.SlavePath(), "scan"});
+  }
+  std::string message = "cannot open " + line.SlavePath() + ": permission denied";
+  if (denied.Dialout()) message += " (join the group 'dialout': sudo usermod -aG dialout $USER, then log in again)";
+  EXPECT_EQ(r.Status, 3);
+  EXPECT_EQ(r.Err, "tiltdeck-cli: " + message + "\n");
+  EXPECT_EQ(r.Out, "");
+  EXPECT_EQ(asJson.Status, 3);
+  nlohmann::json doc = nlohmann::json::parse(asJson.Out, nullptr, false);
+  EXPECT_EQ(doc.value("error", ""), "Permission Denied") << asJson.Out;
+  EXPECT_EQ(doc.value("message", ""), message) << asJson.Out;
 }
 
 // The program itself: main() hands its arguments and streams over.

@@ -96,7 +96,7 @@ int RunOnBus(CliSession& session, const CliPlan& plan, std::ostream& out, std::o
   const std::string& name = plan.Command.Name;
   PortDiagnosis why;
   if (!env.Link && !session.Open(g.Port, g.Baud, why))
-    return Fail(name, CliExit::kPort, PortErrorName(why.What), "cannot open " + g.Port + ": " + why.Text, g, out, err);
+    return Fail(name, CliExit::kPort, PortErrorName(why.What), why.Sentence(g.Port), g, out, err);
   std::string error;
   if (!session.Start(error)) {
     int status = Fail(name, CliExit::kFailure, "Serial port failure", error, g, out, err);

@@ -59,6 +59,10 @@ PortDiagnosis PortDiagnosis::Of(const std::string& path, int error) {
   }
 }
 
+std::string PortDiagnosis::Sentence(const std::string& port) const {
+  return "cannot open " + port + ": " + Text;
+}
+
 std::string PortDiagnosis::DevicePath(const std::string& name) {
   if (name.find('/') != std::string::npos) return name;
   std::string device = "/dev/" + name;

@@ -21,6 +21,9 @@ bool OpenAndReportPort(AisgSerial& port, TraceLog& log, const std::string& portN
     log.Write(kTraceInfo, TraceClass::kMain, 0, "Successfully opened and configured com port");
   } else {
     log.Write(kTraceError, TraceClass::kMain, 0, "Unable to open com port");
+    const PortDiagnosis& why = port.OpenFailure();
+    if (why.What != PortDiagnosis::Kind::kNone)
+      log.Write(kTraceError, TraceClass::kMain, 0, "%s", why.Sentence(portName).c_str());
   }
   return ok;
 }

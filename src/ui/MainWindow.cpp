@@ -20,6 +20,7 @@
 #include "persist/ProfileStore.h"
 #include "persist/Settings.h"
 #include "serial/ECommError.h"
+#include "serial/PortDiagnosis.h"
 #include "serial/PortStartup.h"
 #include "ui/AldListPane.h"
 #include "ui/AppLook.h"
@@ -151,6 +152,7 @@ bool MainWindow::ReopenPort() {
 // The port-closed form keeps the buttons' places, but they carry no command.
 void MainWindow::ShowPortState(bool open) {
   portOpen_ = open;
+  ShowPortAdvice(open);
   const int commands[] = {kCmdBroadcastReset, kCmdStartScan, kCmdStopScan};
   controlBar_->clear();
   for (int i = 0; i < 3; ++i) {
@@ -159,6 +161,19 @@ void MainWindow::ShowPortState(bool open) {
     controlBar_->addAction(open ? command : closedPlaceholders_[i]);
   }
   controlBar_->addAction(Action(kCmdSaveReport));
+}
+
+// A port the user may not open, or one another program holds, stays named
+// in the status bar with what to do, until a port opens.
+void MainWindow::ShowPortAdvice(bool open) {
+  const PortDiagnosis& why = layer7_->Link().OpenFailure();
+  if (!open && why.Actionable()) {
+    SetStatusText(why.Sentence(layer7_->Link().PortName()));
+    portAdviceShown_ = true;
+  } else if (portAdviceShown_) {
+    SetStatusText("");
+    portAdviceShown_ = false;
+  }
 }
 
 void MainWindow::LeaveSimulatedBus() {

@@ -174,6 +174,7 @@ class MainWindow : public QMainWindow, public BusView {
   void ConnectCommands();
   void ConnectPanes();
   void ShowPortState(bool open);
+  void ShowPortAdvice(bool open);
   void OpenPort();
   void LeaveSimulatedBus();
   void RestoreLayout();
@@ -193,6 +194,7 @@ class MainWindow : public QMainWindow, public BusView {
   Settings* settings_ = nullptr;
   int32_t look_ = 0;
   bool portOpen_ = false;
+  bool portAdviceShown_ = false;
   bool closing_ = false;
   BusView* tap_ = nullptr;
 

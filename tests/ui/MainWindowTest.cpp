@@ -1,3 +1,7 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QItemSelectionModel>
@@ -9,6 +13,7 @@
 #include <map>
 #include <set>
 
+#include "DeniedPort.h"
 #include "MainWindowFixture.h"
 #include "PcapngRead.h"
 #include "PtyPair.h"
@@ -115,6 +120,42 @@ class MainWindowTest : public QObject {
     QTest::keyClick(&w, Qt::Key_F5, Qt::ControlModifier);
     QVERIFY(!rig.Traced("Start Scan"));
     QCOMPARE(w.Station().Control().ScanRequested(), 0);
+  }
+
+  // A port another program holds, or one the user may not open, was only
+  // "Unable to open com port": the next trace line and the status bar now
+  // name the port and say why (and which group to join), until a port opens.
+  void portFailureTheUserCanMendIsNamed() {
+    PtyPair line;
+    int other = open(line.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(other >= 0);
+    QCOMPARE(flock(other, LOCK_EX | LOCK_NB), 0);
+    MainWindowRig rig(line.SlavePath());
+    MainWindow& w = rig.Open();
+    QVERIFY(!w.PortOpen());
+    std::string busy = "cannot open " + line.SlavePath() + ": in use by another program";
+    QVERIFY(rig.TracedAt("ERR", "Unable to open com port"));
+    QVERIFY(rig.TracedAt("ERR", busy));
+    QCOMPARE(w.StatusPane()->text().toStdString(), busy);
+    close(other);
+    rig.settings->ComPort = line.SlavePath();
+    QVERIFY(rig.settings->Save());
+    QVERIFY(w.PortOpen());
+    QCOMPARE(w.StatusPane()->text(), QString());
+
+    DeniedPort denied(line.SlavePath());
+    if (!denied.Ready()) QSKIP("cannot refuse a terminal here (no dialout group or no user nobody)");
+    bool reopened = true;
+    {
+      DeniedPort::Refused asUser(denied);
+      reopened = w.ReopenPort();
+    }
+    QVERIFY(!reopened);
+    std::string refused = "cannot open " + line.SlavePath() + ": permission denied";
+    if (denied.Dialout()) refused += " (join the group 'dialout': sudo usermod -aG dialout $USER, then log in again)";
+    QVERIFY(rig.TracedAt("ERR", refused));
+    QCOMPARE(w.StatusPane()->text().toStdString(), refused);
+    QCOMPARE(rig.Count("Unable to open com port"), size_t{2});
   }
 
   // Detect Port and a changed port go through the reopen, which reports
