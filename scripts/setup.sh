@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tiltdeck needs. Quick when they are present.
+# "setup.sh package" adds what building the Debian package needs.
 set -euo pipefail
 
 PACKAGES=(
@@ -10,7 +11,13 @@ PACKAGES=(
   nlohmann-json3-dev
   tshark
   xvfb xauth
+  # The icon's PNG sizes, and the checks of the staged install: the desktop
+  # entry, the metainfo, the manual pages.
+  librsvg2-bin desktop-file-utils appstream man-db
 )
+if [ "${1:-}" = "package" ]; then
+  PACKAGES+=(dpkg-dev fakeroot lintian)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -2,7 +2,9 @@
 # Sets up, checks the formatting, builds and runs the whole suite: the
 # normal build, then the same tests under AddressSanitizer +
 # UndefinedBehaviorSanitizer and ThreadSanitizer, then each fuzz target for
-# a short bounded time. The normal build also runs a short fault soak.
+# a short bounded time. The normal build also runs a short fault soak, and
+# checks a staged install of what the Debian package holds (the ctest test
+# StagedInstall, scripts/check-install.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

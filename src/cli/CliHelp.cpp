@@ -35,8 +35,8 @@ const std::map<std::string, std::string>& Texts() {
        "download firmware ALD FILE\ndownload config ALD FILE\n  Firmware up to 262144 octets; a file ending in "
        "\"css\" must carry a good\n  checksum, a bad one is corrected into FILE_chk.css and that is sent; the ALD is\n"
        "  reconnected after its restart. Configuration (single RET) up to 131072 octets.\n"
-       "  Regular files only, not empty. Samples: sim/samples/firmware.css and\n"
-       "  sim/samples/antenna.cfg.\n"},
+       "  Regular files only, not empty. Samples: firmware.css and antenna.cfg in\n"
+       "  sim/samples/ of the sources, /usr/share/tiltdeck/samples/ once installed.\n"},
       {"selftest", "selftest ALD\n  Runs the device's self test, then reads its alarms.\n"},
       {"reset", "reset ALD\n  Software reset of the device.\n"},
       {"clear-alarms", "clear-alarms ALD\n  Clears the device's alarms, then reads them.\n"},

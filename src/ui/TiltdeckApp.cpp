@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTimer>
 #include <iostream>
 #include <memory>
@@ -58,6 +59,8 @@ int TiltdeckApp::Main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QString::fromLatin1(Settings::kApplication));
   QCoreApplication::setOrganizationName(QString::fromLatin1(Settings::kVendorKey));
   QCoreApplication::setApplicationVersion(QStringLiteral("5.16.0"));
+  // Lets the desktop match the window to the menu entry and its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tiltdeck"));
   std::string error;
   std::optional<StartupOptions> options =
       StartupOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), &error);
