@@ -137,8 +137,8 @@ TEST(CliUsage, PortThatCannotBeOpenedSaysWhy) {
   close(other);
 }
 
-// A port the user may not open was "permission denied" and nothing more
-// on some machines; the one line names the group that lets them in.
+// A port the user may not open: the one line names the group that lets
+// them in, in the words the window traces and shows.
 TEST(CliUsage, PortTheUserMayNotOpenNamesTheGroupToJoin) {
   PtyPair line;
   DeniedPort denied(line.SlavePath());
