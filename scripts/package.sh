@@ -19,13 +19,14 @@ LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
 export CXXFLAGS LDFLAGS
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DTILTDECK_TESTS=OFF \
+  -DCMAKE_STRIP="$PWD/cmake/strip-package.sh" \
   "${opts[@]}" >/dev/null
 cmake --build "$dir" -j "$jobs"
 rm -f "$dir"/tiltdeck_*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)
 deb=$(ls "$dir"/tiltdeck_*.deb)
 echo "== $deb"
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb"
 
 # Lintian's errors fail the script; its warnings are printed, and each is
 # either mended or explained next to the setting that causes it.
