@@ -20,6 +20,7 @@ constexpr uint8_t kSingleRet = 1;
 constexpr uint8_t kTma = 2;
 constexpr uint8_t kMultiRet = 0x11;
 constexpr size_t kMaxSubunits = 6;
+constexpr uint32_t kMaxStrayOctets = 64;
 
 // Site errors are thrown inside this file only and come out as messages.
 [[noreturn]] void Bad(const std::string& message) {
@@ -131,6 +132,9 @@ SimDeviceConfig ReadConfig(const json& device, const SimSite::BusSettings& setti
   ReadTiming(Get<json>(device, "timing", json::object()), config);
   config.DownloadFail = DownloadFailOf(Get<std::string>(device, "downloadFail", "never"));
   config.Stuck = Get<bool>(device, "stuck", false);
+  config.SplitAnswerMs = Get<uint32_t>(device, "splitAnswerMs", 0);
+  config.StrayOctets = Get<uint32_t>(device, "strayOctets", 0);
+  if (config.StrayOctets > kMaxStrayOctets) Bad("strayOctets must be at most " + std::to_string(kMaxStrayOctets));
   config.AddressTimeoutMs = settings.AddressTimeoutMs;
   return config;
 }
@@ -206,7 +210,9 @@ ojson ConfigJson(const SimDeviceConfig& config) {
             {"selfTestMs", config.SelfTestMs},
             {"restartMs", config.RestartMs}}},
           {"downloadFail", DownloadFailText(config.DownloadFail)},
-          {"stuck", config.Stuck}};
+          {"stuck", config.Stuck},
+          {"splitAnswerMs", config.SplitAnswerMs},
+          {"strayOctets", config.StrayOctets}};
 }
 
 void ReadBus(const json& bus, SimSite::BusSettings& settings) {
