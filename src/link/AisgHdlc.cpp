@@ -91,6 +91,16 @@ void AisgHdlc::ClearLine() {
   }
 }
 
+// Octets before an answer's opening flag came late from an earlier answer or
+// are noise; the answer is the frame that follows them.
+uint32_t AisgHdlc::SkipNoise(const uint8_t* rx, uint32_t received) {
+  uint32_t start = 0;
+  while (start < received && rx[start] != HdlcCodec::kFlag) ++start;
+  if (start == 0 || start == received) return 0;
+  log_.Write(kTraceWarning, classTag_, 0, "%u octets before the answer's frame discarded", start);
+  return start;
+}
+
 // The caller's answer buffer needs only the content: decoding happens in a
 // buffer of our own, so no frame on the wire can write past it.
 ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length, bool untilFrame) {
@@ -112,8 +122,9 @@ ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uin
   lastReadFull_ = received == HdlcCodec::kBufferSize;
   *length = 0;
   if (received == 0) return kTimeout;
+  uint32_t start = fast && untilFrame ? SkipNoise(rx, received) : 0;
   uint8_t decoded[HdlcCodec::kMaxDecoded] = {};
-  ResultCode result = DecodeFrame(rx, decoded, static_cast<uint16_t>(received), length);
+  ResultCode result = DecodeFrame(rx + start, decoded, static_cast<uint16_t>(received - start), length);
   std::memcpy(answer, decoded, *length);
   return result;
 }

@@ -91,6 +91,7 @@ class AisgHdlc : public AisgSerial {
  private:
   ResultCode ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length, bool untilFrame = false);
   void ClearLine();
+  uint32_t SkipNoise(const uint8_t* rx, uint32_t received);
   std::chrono::microseconds GuardTime() const;
   ResultCode ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
                            bool untilFrame = false);

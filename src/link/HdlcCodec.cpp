@@ -81,11 +81,12 @@ HdlcCodec::Decoded HdlcCodec::Decode(const uint8_t* raw, uint16_t rawLength, uin
 }
 
 size_t HdlcCodec::FrameEnd(const uint8_t* raw, size_t rawLength) {
-  if (rawLength == 0 || raw[0] != kFlag) return 0;
+  size_t start = 0;
+  while (start < rawLength && raw[start] != kFlag) ++start;
   size_t count = 0;
   uint16_t fcs = kFcsInit;
   bool escaped = false;
-  for (size_t i = 1; i < rawLength; ++i) {
+  for (size_t i = start + 1; i < rawLength; ++i) {
     uint8_t octet = raw[i];
     if (octet == kFlag) {
       if (!escaped && count >= 2 && fcs == kFcsGood) return i + 1;
