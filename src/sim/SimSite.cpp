@@ -194,25 +194,28 @@ ojson SubunitJson(const SimSubunit& subunit, uint8_t type, bool live) {
   return entry;
 }
 
+// The answer habits are written only by a device that has them, so that
+// sites without them read as they always did.
 ojson ConfigJson(const SimDeviceConfig& config) {
-  return {{"type", TypeName(config.DeviceType)},
-          {"uniqueId", SimText::Escape(config.UniqueId)},
-          {"vendorCode", SimText::Escape(config.VendorCode)},
-          {"aisgVersion", config.AisgVersion},
-          {"productNumber", SimText::Escape(config.ProductNumber)},
-          {"serialNumber", SimText::Escape(config.SerialNumber)},
-          {"hardwareVersion", SimText::Escape(config.HardwareVersion)},
-          {"softwareVersion", SimText::Escape(config.SoftwareVersion)},
-          {"timing",
-           {{"tiltDegPerS", config.TiltDegPerS},
-            {"moveSettleMs", config.MoveSettleMs},
-            {"calibrationMs", config.CalibrationMs},
-            {"selfTestMs", config.SelfTestMs},
-            {"restartMs", config.RestartMs}}},
-          {"downloadFail", DownloadFailText(config.DownloadFail)},
-          {"stuck", config.Stuck},
-          {"splitAnswerMs", config.SplitAnswerMs},
-          {"strayOctets", config.StrayOctets}};
+  ojson json = {{"type", TypeName(config.DeviceType)},
+                {"uniqueId", SimText::Escape(config.UniqueId)},
+                {"vendorCode", SimText::Escape(config.VendorCode)},
+                {"aisgVersion", config.AisgVersion},
+                {"productNumber", SimText::Escape(config.ProductNumber)},
+                {"serialNumber", SimText::Escape(config.SerialNumber)},
+                {"hardwareVersion", SimText::Escape(config.HardwareVersion)},
+                {"softwareVersion", SimText::Escape(config.SoftwareVersion)},
+                {"timing",
+                 {{"tiltDegPerS", config.TiltDegPerS},
+                  {"moveSettleMs", config.MoveSettleMs},
+                  {"calibrationMs", config.CalibrationMs},
+                  {"selfTestMs", config.SelfTestMs},
+                  {"restartMs", config.RestartMs}}},
+                {"downloadFail", DownloadFailText(config.DownloadFail)},
+                {"stuck", config.Stuck}};
+  if (config.SplitAnswerMs != 0) json["splitAnswerMs"] = config.SplitAnswerMs;
+  if (config.StrayOctets != 0) json["strayOctets"] = config.StrayOctets;
+  return json;
 }
 
 void ReadBus(const json& bus, SimSite::BusSettings& settings) {
