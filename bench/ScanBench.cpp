@@ -1,11 +1,13 @@
-// Scan and poll times over a pseudo-terminal served by aldsim at 9600 baud,
-// against the least time the same exchanges need on the wire.
+// Scan, poll and firmware download times over a pseudo-terminal served by
+// aldsim at 9600 baud, against the least time the same exchanges need on
+// the wire, with fast exchanges off ("exact") and on ("fast").
 //
 // For every exchange the bound counts the request and answer octets at 10
-// bit times each, the 50 ms of silence that ends a read after an answer, or
-// the 418 ms a read waits when nothing answers; to that come the waits the
-// bus logic itself makes. The ratio measured / bound says how much the
-// program adds on top of the line.
+// bit times each, the device's turnaround, and how the read ended: 50 ms of
+// silence after an answer that silence ended, the guard time after an
+// answer that ended with its frame, or the 418 ms a read waits when nothing
+// answers; to that come the waits the bus logic itself makes. The ratio
+// measured / bound says how much the program adds on top of the line.
 //
 // aldsim holds each answer for the line time of the request it answers, as
 // the wire does, and its devices here answer without a turnaround pause, so
@@ -15,7 +17,8 @@
 // unanswered requests: the least time the exchanges can take at all.
 //
 // Run from the build directory (bin/ScanBench) or give aldsim's path as the
-// first argument.
+// first argument; a second argument such as 1,4,16 picks the site sizes
+// scanned (16 is always polled and 1 always downloads to).
 
 #include <fcntl.h>
 #include <poll.h>
@@ -51,11 +54,15 @@ constexpr double kBaud = 9600;
 constexpr double kOctetMs = 10 * 1000.0 / kBaud;
 constexpr double kSilenceMs = 50;
 constexpr double kNoAnswerMs = 418;
+constexpr int kTurnaroundMs = 0;
+constexpr size_t kFirmwareOctets = 65536;
 
 // The line's own cost of what went over it, and the waits on the clock.
 struct WireCount {
   uint64_t Exchanges = 0;
   uint64_t Unanswered = 0;
+  uint64_t EndedWithFrame = 0;
+  double GuardMs = 0;
   uint64_t Sent = 0;
   uint64_t SentUnanswered = 0;
   uint64_t Received = 0;
@@ -63,7 +70,9 @@ struct WireCount {
   double WaitMs = 0;
 
   double BoundMs() const {
-    return (Sent + Received) * kOctetMs + (Exchanges - Unanswered) * kSilenceMs + Unanswered * kNoAnswerMs + WaitMs;
+    uint64_t answered = Exchanges - Unanswered;
+    return (Sent + Received) * kOctetMs + answered * kTurnaroundMs + (answered - EndedWithFrame) * kSilenceMs +
+           EndedWithFrame * GuardMs + Unanswered * kNoAnswerMs + WaitMs;
   }
   double OverlapBoundMs() const { return BoundMs() - SentUnanswered * kOctetMs; }
 };
@@ -80,6 +89,7 @@ class CountingHdlc : public AisgHdlc {
   uint32_t Read(uint8_t* buffer, uint32_t capacity) override {
     uint32_t n = AisgHdlc::Read(buffer, capacity);
     count.Received += n;
+    if (AnswerCompletedAt()) ++count.EndedWithFrame;
     if (n == 0) {
       ++count.Unanswered;
       count.SentUnanswered += count.LastSent;
@@ -149,7 +159,7 @@ class Aldsim {
       std::string id = std::string(kVendors[i % 6]) + Format("%04d80%07d", 17 * i % 1000, 1234500 + 37 * i);
       list.push_back({{"type", "singleRet"}, {"uniqueId", id}, {"subunits", {{{"calibrated", true}}}}});
     }
-    return {{"bus", {{"baud", 9600}, {"turnaroundMs", 0}, {"collisions", "garble"}}}, {"devices", list}};
+    return {{"bus", {{"baud", 9600}, {"turnaroundMs", kTurnaroundMs}, {"collisions", "garble"}}}, {"devices", list}};
   }
   static std::string ReadLine(int fd) {
     std::string line;
@@ -165,8 +175,10 @@ class Aldsim {
 
 // One primary station on the port, with its own trace file and counters.
 struct Station {
-  Station(const std::filesystem::path& dir, const std::string& port)
+  Station(const std::filesystem::path& dir, const std::string& port, bool fast)
       : log((dir / "trace.txt").string()), table(log), link(log, table), clock(link.count) {
+    link.SetExchangeTiming(fast, AisgHdlc::kDefaultGuardMs);
+    link.count.GuardMs = std::max<double>(AisgHdlc::kDefaultGuardMs, 3 * kOctetMs);
     link.ConfigurePort(port, 9600);
     if (!AisgSerial::IsOpen()) throw std::runtime_error("cannot open " + port + ": " + AisgSerial::LastError());
   }
@@ -183,16 +195,61 @@ struct Station {
 };
 
 template <class F>
-void Measure(const char* what, int devices, Station& s, F run) {
+void Measure(const char* mode, const char* what, int devices, Station& s, F run) {
+  double guardMs = s.link.count.GuardMs;
   s.link.count = WireCount();
+  s.link.count.GuardMs = guardMs;
   auto start = std::chrono::steady_clock::now();
   run();
   double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   const WireCount& c = s.link.count;
-  std::printf("%-5s %4d %9llu %7llu %11.0f %10.0f %6.3f %10.0f %6.3f\n", what, devices,
+  std::printf("%-5s %-8s %4d %9llu %7llu %11.0f %10.0f %6.3f %10.0f %6.3f\n", mode, what, devices,
               static_cast<unsigned long long>(c.Exchanges), static_cast<unsigned long long>(c.Unanswered), ms,
               c.BoundMs(), ms / c.BoundMs(), c.OverlapBoundMs(), ms / c.OverlapBoundMs());
   std::fflush(stdout);
+}
+
+// A firmware image of kFirmwareOctets with a good checksum, so that nothing
+// but the transfer is measured.
+std::vector<uint8_t> FirmwareImage() {
+  std::vector<uint8_t> image(kFirmwareOctets);
+  for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 7 + 3);
+  return image;
+}
+
+std::vector<int> SiteSizes(int argc, char** argv) {
+  if (argc <= 2) return {1, 4, 16, 64};
+  std::vector<int> sizes;
+  std::string list = argv[2];
+  for (size_t at = 0; at < list.size();) {
+    size_t comma = list.find(',', at);
+    if (comma == std::string::npos) comma = list.size();
+    sizes.push_back(std::stoi(list.substr(at, comma - at)));
+    at = comma + 1;
+  }
+  return sizes;
+}
+
+void RunMode(const std::string& program, const std::filesystem::path& dir, bool fast, const std::vector<int>& sizes) {
+  const char* mode = fast ? "fast" : "exact";
+  for (int devices : sizes) {
+    Aldsim sim(program, dir, devices);
+    Station s(dir, sim.Path(), fast);
+    Measure(mode, "scan", devices, s, [&] { s.bus.Engine().Run(); });
+    if (s.table.AldCount() != static_cast<unsigned>(devices)) {
+      std::fprintf(stderr, "scan of %d devices found %u\n", devices, s.table.AldCount());
+    }
+    if (devices != 16) continue;
+    s.bus.Ticker().OnTimerTick();  // lists them
+    Measure(mode, "poll", devices, s, [&] { s.bus.Poller().PollAll(s.bus.List().RowCount()); });
+  }
+  Aldsim sim(program, dir, 1);
+  Station s(dir, sim.Path(), fast);
+  s.bus.Engine().Run();
+  std::vector<uint8_t> image = FirmwareImage();
+  ResultCode result = kSuccess;
+  Measure(mode, "download", 1, s, [&] { result = s.layer7.TransferFirmware(1, image.data(), image.size()); });
+  if (result != kSuccess) std::fprintf(stderr, "%s download failed: %d\n", mode, static_cast<int>(result));
 }
 
 }  // namespace
@@ -201,19 +258,10 @@ int main(int argc, char** argv) {
   std::string program = argc > 1 ? argv[1] : (std::filesystem::path(argv[0]).parent_path() / "aldsim").string();
   std::filesystem::path dir = std::filesystem::temp_directory_path() / Format("tiltdeck-bench-%d", getpid());
   std::filesystem::create_directories(dir);
-  std::printf("%-5s %4s %9s %7s %11s %10s %6s %10s %6s\n", "what", "alds", "exchanges", "silent", "measured ms",
-              "bound ms", "ratio", "overlap ms", "ratio");
-  for (int devices : {1, 4, 16, 64}) {
-    Aldsim sim(program, dir, devices);
-    Station s(dir, sim.Path());
-    Measure("scan", devices, s, [&] { s.bus.Engine().Run(); });
-    if (s.table.AldCount() != static_cast<unsigned>(devices)) {
-      std::fprintf(stderr, "scan of %d devices found %u\n", devices, s.table.AldCount());
-    }
-    if (devices != 16) continue;
-    s.bus.Ticker().OnTimerTick();  // lists them
-    Measure("poll", devices, s, [&] { s.bus.Poller().PollAll(s.bus.List().RowCount()); });
-  }
+  std::printf("%-5s %-8s %4s %9s %7s %11s %10s %6s %10s %6s\n", "mode", "what", "alds", "exchanges", "silent",
+              "measured ms", "bound ms", "ratio", "overlap ms", "ratio");
+  std::vector<int> sizes = SiteSizes(argc, argv);
+  for (bool fast : {false, true}) RunMode(program, dir, fast, sizes);
   std::filesystem::remove_all(dir);
   return 0;
 }

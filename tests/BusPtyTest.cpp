@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "RunTiming.h"
 #include "StationFixture.h"
 #include "sim/PtyServer.h"
 
@@ -45,6 +46,7 @@ class PtyStationTest : public ::testing::Test {
     server = std::make_unique<PtyServer>(bus, PtyServer::Options{9600, 3, ""});
     ASSERT_TRUE(server->Open("", &error)) << error;
     ASSERT_TRUE(server->Start(&error)) << error;
+    ApplyRunTiming(link);
     link.ConfigurePort(server->SlavePath(), 9600);
     ASSERT_TRUE(AisgSerial::IsOpen()) << AisgSerial::LastError();
   }

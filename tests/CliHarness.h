@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "AldsimProcess.h"
+#include "RunTiming.h"
 #include "TempDir.h"
 #include "cli/RunCli.h"
 #include "core/FakeClock.h"
@@ -87,6 +88,7 @@ class CliHarness {
   // tiltdeck-cli --port <the simulator> --baud 115200 ARGS
   Run Cli(const std::vector<std::string>& args, bool progress = false) {
     std::vector<std::string> all = {"--port", sim->LinkPath(), "--baud", kBaud};
+    if (ExactTimingRun()) all.push_back("--exact-timing");
     all.insert(all.end(), args.begin(), args.end());
     std::ostringstream out, err;
     Run r;

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "AldsimProcess.h"
+#include "RunTiming.h"
 #include "TempDir.h"
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
@@ -43,6 +44,7 @@ class EndToEndLayer7 : public ::testing::Test {
 
   void SetUp() override {
     AisgSerial::ClearLastError();
+    ApplyRunTiming(link);
     link.ConfigurePort(sim.LinkPath(), 9600);
     ASSERT_EQ(AisgSerial::LastError(), "");
   }

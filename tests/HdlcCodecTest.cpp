@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "Hex.h"
@@ -146,6 +147,60 @@ TEST(HdlcDecode, OverlongStreamIsACrcErrorAndNeverOverruns) {
   EXPECT_EQ(fits.d.Result, kSuccess);
   EXPECT_EQ(fits.content.size(), 81u);
   EXPECT_EQ(Decode(Encode(std::vector<uint8_t>(82, 0x11))).d.Result, kCrc16Error);
+}
+
+size_t FrameEnd(const std::vector<uint8_t>& raw) {
+  return HdlcCodec::FrameEnd(raw.data(), raw.size());
+}
+
+TEST(HdlcFrameEnd, EndsAtTheClosingFlagOfTheFirstGoodFrame) {
+  std::vector<uint8_t> ua = Encode(Hex("03 73"));
+  EXPECT_EQ(FrameEnd(ua), ua.size());
+  EXPECT_EQ(FrameEnd(Concat(ua, Hex("00 FF 55"))), ua.size());
+  EXPECT_EQ(FrameEnd(Concat(ua, Encode(Hex("04 73")))), ua.size());
+  // Repeated opening flags are idle line, not frames.
+  EXPECT_EQ(FrameEnd(Concat(Hex("7E 7E"), ua)), ua.size() + 2);
+  // A frame with a bad FCS is passed over; one that follows it ends the answer.
+  std::vector<uint8_t> bad = ua;
+  bad[2] ^= 0x04;
+  EXPECT_EQ(FrameEnd(bad), 0u);
+  std::vector<uint8_t> both = Concat(bad, std::vector<uint8_t>(ua.begin() + 1, ua.end()));
+  EXPECT_EQ(FrameEnd(both), both.size());
+  // Octets before the opening flag are passed over.
+  EXPECT_EQ(FrameEnd(Concat(Hex("55 3C"), ua)), ua.size() + 2);
+  EXPECT_EQ(FrameEnd(Hex("55 3C 00")), 0u);
+  // An escaped flag inside the content does not close the frame.
+  std::vector<uint8_t> escaped = Encode(Hex("03 7E 7D 20"));
+  EXPECT_EQ(FrameEnd(escaped), escaped.size());
+  EXPECT_EQ(FrameEnd(Encode(std::vector<uint8_t>(82, 0x11))), 0u);
+}
+
+// Wherever a read stops, the reader ends it only when the octets so far,
+// from their first flag on, decode to exactly one good frame: never on half
+// a frame, never on a frame the decoder would refuse.
+TEST(HdlcFrameEnd, AgreesWithTheDecoderOnEveryPrefix) {
+  std::vector<uint8_t> bad = Encode(Hex("01 73"));
+  bad[3] ^= 0x01;
+  std::vector<std::vector<uint8_t>> wires = {
+      Encode(Hex("01 10 05 00 00")),          Concat(Encode(Hex("01 93")), Hex("00 FF 55 AA 3C")),
+      Concat(bad, Encode(Hex("02 73"))),      Encode(Hex("03 7E 7D 20 7E 7E")),
+      Encode(std::vector<uint8_t>(81, 0x7D)), Concat(Hex("7E 7D"), Encode(Hex("02 73"))),
+  };
+  for (const std::vector<uint8_t>& wire : wires) {
+    bool ended = false;
+    for (size_t n = 1; n <= wire.size(); ++n) {
+      std::vector<uint8_t> prefix(wire.begin(), wire.begin() + static_cast<long>(n));
+      size_t end = FrameEnd(prefix);
+      if (end == 0) continue;
+      ended = true;
+      EXPECT_EQ(end, n) << ToHex(prefix) << ": ended before the octets read so far";
+      auto flag = std::find(prefix.begin(), prefix.end(), HdlcCodec::kFlag);
+      EXPECT_EQ(Decode(std::vector<uint8_t>(flag, prefix.begin() + static_cast<long>(end))).d.Result, kSuccess)
+          << ToHex(prefix);
+      break;
+    }
+    EXPECT_TRUE(ended) << ToHex(wire);
+  }
 }
 
 }  // namespace

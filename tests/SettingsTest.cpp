@@ -95,6 +95,8 @@ TEST_F(SettingsTest, FirstStartUsesDefaultsAndWritesOnlyTheFirstLaunchMarker) {
   EXPECT_EQ(s->EnablePolling.Load(), 1);
   EXPECT_EQ(s->RefreshSelectedAld.Load(), 1);
   EXPECT_EQ(s->ComPortAutoDetection.Load(), 1);
+  EXPECT_EQ(s->FastExchanges.Load(), 1);
+  EXPECT_EQ(s->ExchangeGuardMs.Load(), 5);
   for (const char* tag : {"MAIN", "COMM", "HDLC", "AISG", "POLL"}) EXPECT_FALSE(log.IsClassSuppressed(tag)) << tag;
   EXPECT_EQ(s->ReadApplicationLook(), 5006);
 
@@ -121,6 +123,8 @@ TEST_F(SettingsTest, SaveAndLoadRoundTripEveryKey) {
   s->TraceAisgLayer7 = 10;
   s->TraceAisgMain = 11;
   s->TraceAisgPolling = 12;
+  s->FastExchanges = 0;
+  s->ExchangeGuardMs = 9;
   ASSERT_TRUE(s->Save());
 
   auto loaded = Started();
@@ -140,6 +144,27 @@ TEST_F(SettingsTest, SaveAndLoadRoundTripEveryKey) {
   EXPECT_EQ(loaded->TraceAisgLayer7.Load(), 10);
   EXPECT_EQ(loaded->TraceAisgMain.Load(), 11);
   EXPECT_EQ(loaded->TraceAisgPolling.Load(), 12);
+  EXPECT_EQ(loaded->FastExchanges.Load(), 0);
+  EXPECT_EQ(loaded->ExchangeGuardMs.Load(), 9);
+}
+
+// The link takes the exchange timing when it is bound, at every load and
+// at every save; a guard time out of reason is held to its bounds.
+TEST_F(SettingsTest, ExchangeTimingReachesTheLink) {
+  std::vector<std::string> timings;
+  auto s = Started();
+  s->SetExchangeTimingSink([&timings](bool fast, uint32_t guardMs) {
+    timings.push_back(std::to_string(fast) + "/" + std::to_string(guardMs));
+  });
+  EXPECT_THAT(timings, ElementsAre("1/5"));
+  s->FastExchanges = 0;
+  s->ExchangeGuardMs = -3;
+  ASSERT_TRUE(s->Save());
+  s->FastExchanges = 1;
+  s->ExchangeGuardMs = 60000;
+  ASSERT_TRUE(s->Save());
+  s->Load(detector);
+  EXPECT_THAT(timings, ElementsAre("1/5", "0/0", "1/1000", "1/1000"));
 }
 
 TEST_F(SettingsTest, SaveHandsScanOptionsToTheEngine) {

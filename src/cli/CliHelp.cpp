@@ -74,7 +74,7 @@ namespace CliHelp {
 std::string General() {
   std::string text =
       "usage: tiltdeck-cli --port PATH [--baud N] [--trace FILE] [--capture FILE.pcapng]\n"
-      "                    [--json] [--quiet] COMMAND [ARGS]\n"
+      "                    [--exact-timing] [--json] [--quiet] COMMAND [ARGS]\n"
       "Resets the AISG bus, scans it (every ALD found is addressed and connected), then\n"
       "runs COMMAND. ALD is a slot number from the scan or a unique id.\n\n"
       "  --port PATH   serial port of the RS-485 adapter (or an aldsim link); a bare\n"
@@ -83,6 +83,9 @@ std::string General() {
       "  --trace FILE  write the trace log to FILE\n"
       "  --capture FILE.pcapng\n"
       "                write every frame on the bus to FILE.pcapng, for Wireshark\n"
+      "  --exact-timing  believe every answer only after 50 ms of silence, for devices\n"
+      "                that send an answer in pieces with long gaps (default: an answer\n"
+      "                from one addressed ALD ends with its frame)\n"
       "  --json        one JSON document per command on standard output\n"
       "  --quiet       no notes, no progress bar, no confirmation lines\n\n"
       "Commands (tiltdeck-cli COMMAND --help for each):\n";

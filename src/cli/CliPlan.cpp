@@ -44,6 +44,8 @@ bool ParseOptions(const std::vector<std::string>& args, CliPlan::Options& g, std
       g.Json = true;
     } else if (a == "--quiet") {
       g.Quiet = true;
+    } else if (a == "--exact-timing") {
+      g.ExactTiming = true;
     } else {
       command.push_back(a);
     }

@@ -9,8 +9,8 @@
 #include "cli/CliScript.h"
 
 // A run of the tool as its command line gives it, judged before the bus
-// is touched: tiltdeck-cli --port PATH [--baud N] [--trace FILE] [--capture FILE] [--json]
-// [--quiet] COMMAND [ARGS]. The global options may stand anywhere; every
+// is touched: tiltdeck-cli --port PATH [--baud N] [--trace FILE] [--capture FILE]
+// [--exact-timing] [--json] [--quiet] COMMAND [ARGS]. The global options may stand anywhere; every
 // other token belongs to the command.
 class CliPlan {
  public:
@@ -21,6 +21,7 @@ class CliPlan {
     std::string Capture;
     bool Json = false;
     bool Quiet = false;
+    bool ExactTiming = false;  // every answer ends on silence
   };
 
   Options Global;

@@ -95,6 +95,7 @@ int RunOnBus(CliSession& session, const CliPlan& plan, std::ostream& out, std::o
   const CliPlan::Options& g = plan.Global;
   const std::string& name = plan.Command.Name;
   PortDiagnosis why;
+  session.Layer7().Link().SetExchangeTiming(!g.ExactTiming, AisgHdlc::kDefaultGuardMs);
   if (!env.Link && !session.Open(g.Port, g.Baud, why))
     return Fail(name, CliExit::kPort, PortErrorName(why.What), why.Sentence(g.Port), g, out, err);
   std::string error;

@@ -65,9 +65,45 @@ ResultCode AisgHdlc::Exchange(const uint8_t* request, uint8_t* answer, uint16_t*
   return ExchangeLocked(request, answer, length);
 }
 
+void AisgHdlc::SetExchangeTiming(bool fast, uint32_t guardMs) {
+  fastExchanges_ = fast;
+  guardMs_ = guardMs;
+}
+
+// Three octets of line time at the port's rate is the least any transceiver
+// needs to turn round.
+std::chrono::microseconds AisgHdlc::GuardTime() const {
+  uint64_t baud = std::max<uint32_t>(1, BaudRate());
+  uint64_t threeOctetsUs = (3 * 10 * 1000000 + baud - 1) / baud;
+  return std::chrono::microseconds(std::max<uint64_t>(uint64_t{guardMs_.load()} * 1000, threeOctetsUs));
+}
+
+// Whatever arrives between two exchanges answers neither: a second frame or
+// stray octets after an answer, or an answer that came too late. Taken with
+// the next answer it would be read as that answer, so it goes now. After an
+// answer that ended with its frame, the guard time is spent here too.
+void AisgHdlc::ClearLine() {
+  auto until = std::chrono::steady_clock::now();
+  if (auto completed = AnswerCompletedAt()) until = std::max(until, *completed + GuardTime());
+  uint32_t discarded = DiscardInput(until);
+  if (discarded > 0) {
+    log_.Write(kTraceWarning, classTag_, 0, "%u octets received between exchanges discarded", discarded);
+  }
+}
+
+// Octets before an answer's opening flag came late from an earlier answer or
+// are noise; the answer is the frame that follows them.
+uint32_t AisgHdlc::SkipNoise(const uint8_t* rx, uint32_t received) {
+  uint32_t start = 0;
+  while (start < received && rx[start] != HdlcCodec::kFlag) ++start;
+  if (start == 0 || start == received) return 0;
+  log_.Write(kTraceWarning, classTag_, 0, "%u octets before the answer's frame discarded", start);
+  return start;
+}
+
 // The caller's answer buffer needs only the content: decoding happens in a
 // buffer of our own, so no frame on the wire can write past it.
-ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length) {
+ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length, bool untilFrame) {
   if (*length > HdlcCodec::kMaxContent) {
     log_.Write(kTraceError, classTag_, 0, "Request of %u octets does not fit in one frame", *length);
     *length = 0;
@@ -76,21 +112,28 @@ ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uin
   uint8_t tx[HdlcCodec::kBufferSize] = {};
   uint16_t txLength = 0;
   EncodeFrame(request, *length, tx, &txLength);
+  bool fast = FastExchanges();
+  if (fast) ClearLine();
   Write(tx, txLength);
   uint8_t rx[HdlcCodec::kBufferSize] = {};
-  uint32_t received = std::min<uint32_t>(Read(rx, HdlcCodec::kBufferSize), HdlcCodec::kBufferSize);
+  uint32_t read = fast && untilFrame ? ReadAnswer(rx, HdlcCodec::kBufferSize, &HdlcCodec::FrameEnd)
+                                     : Read(rx, HdlcCodec::kBufferSize);
+  uint32_t received = std::min<uint32_t>(read, HdlcCodec::kBufferSize);
   lastReadFull_ = received == HdlcCodec::kBufferSize;
   *length = 0;
   if (received == 0) return kTimeout;
+  uint32_t start = fast && untilFrame ? SkipNoise(rx, received) : 0;
   uint8_t decoded[HdlcCodec::kMaxDecoded] = {};
-  ResultCode result = DecodeFrame(rx, decoded, static_cast<uint16_t>(received), length);
+  ResultCode result = DecodeFrame(rx + start, decoded, static_cast<uint16_t>(received - start), length);
   std::memcpy(answer, decoded, *length);
   return result;
 }
 
-ResultCode AisgHdlc::ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length) {
+ResultCode AisgHdlc::ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
+                                   bool untilFrame) {
   *length = static_cast<uint16_t>(request.size());
-  return Exchange(request.data(), answer, length);
+  std::lock_guard<std::mutex> lock(busMutex_);
+  return ExchangeLocked(request.data(), answer, length, untilFrame);
 }
 
 // Every device a broadcast names may answer it. Devices that wait for a

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -33,6 +35,9 @@ class AisgHdlc : public AisgSerial {
   // kIFrameRetries times when the ALD did not receive it.
   static constexpr int kIFrameRetries = 2;
   static constexpr int kIFrameRecoveryPolls = 6;
+  // Time the RS-485 transceivers are given to release the line after an
+  // answer's closing flag before the next request goes out.
+  static constexpr uint32_t kDefaultGuardMs = 5;
 
   // Creating the link searches for the RS-485 adapter once, when a search
   // is given, so that the settings can take over the port it found.
@@ -51,6 +56,15 @@ class AisgHdlc : public AisgSerial {
   // On entry *length is the request's content length; on return the answer's.
   ResultCode Exchange(const uint8_t* request, uint8_t* answer, uint16_t* length);
   static FrameKind ClassifyControl(uint8_t control);
+
+  // With fast exchanges on, an exchange with one addressed device ends as
+  // soon as its answer frame is complete, and the next request waits the
+  // guard time (never less than three octets on the line) after it;
+  // octets that arrive between exchanges are traced and thrown away. Off,
+  // every answer is believed only after 50 ms of silence. Any thread.
+  void SetExchangeTiming(bool fast, uint32_t guardMs);
+  bool FastExchanges() const { return fastExchanges_.load(); }
+  uint32_t GuardMs() const { return guardMs_.load(); }
 
   // Discovery and addressing.
   ResultCode ResetRequest();
@@ -75,11 +89,15 @@ class AisgHdlc : public AisgSerial {
   AldTable& Alds() { return alds_; }
 
  private:
-  ResultCode ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length);
-  ResultCode ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
+  ResultCode ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length, bool untilFrame = false);
+  void ClearLine();
+  uint32_t SkipNoise(const uint8_t* rx, uint32_t received);
+  std::chrono::microseconds GuardTime() const;
+  ResultCode ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
+                           bool untilFrame = false);
   ResultCode ExchangeBroadcast(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
   void AwaitQuietLine();
-  ResultCode ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
+  ResultCode ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length, bool untilFrame);
   // An exchange with the ALD at address: an answer from another address is
   // no answer (traced, Protocol Error).
   ResultCode ExchangeWith(uint8_t address, const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
@@ -107,6 +125,8 @@ class AisgHdlc : public AisgSerial {
   const char* classTag_;
   std::mutex busMutex_;
   bool lastReadFull_ = false;  // guarded by busMutex_: the last answer filled the whole read
+  std::atomic<bool> fastExchanges_{true};
+  std::atomic<uint32_t> guardMs_{kDefaultGuardMs};
   std::mutex observerMutex_;
   std::vector<LinkObserver*> observers_;
 };

@@ -66,17 +66,22 @@ ResultCode AisgHdlc::Poll(uint8_t address, uint8_t* payload) {
 // warnings stay out of the trace. Only this thread's lines of this one
 // exchange are kept quiet: the other thread traces on, and a port failure
 // still reports itself and leaves the trace as it was.
-ResultCode AisgHdlc::ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length) {
-  if (!log_.IsClassSuppressed(TraceClass::kPoll)) return ExchangeFrame(request, answer, length);
+ResultCode AisgHdlc::ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
+                                     bool untilFrame) {
+  if (!log_.IsClassSuppressed(TraceClass::kPoll)) return ExchangeFrame(request, answer, length, untilFrame);
   TraceLog::QuietLines quiet(log_);
-  return ExchangeFrame(request, answer, length);
+  return ExchangeFrame(request, answer, length, untilFrame);
 }
 
 // On a bus of several devices an answer from another address is not this
-// ALD's answer, whatever it says.
+// ALD's answer, whatever it says. Only this ALD answers, so its answer is
+// over with its frame; an XID exchange, even to one address, keeps to the
+// silence that ends the scan's exchanges.
 ResultCode AisgHdlc::ExchangeWith(uint8_t address, const std::vector<uint8_t>& request, uint8_t* answer,
                                   uint16_t* length, bool quiet) {
-  ResultCode result = quiet ? ExchangeQuietly(request, answer, length) : ExchangeFrame(request, answer, length);
+  bool untilFrame = request.size() < 2 || request[1] != HdlcControl::kXid;
+  ResultCode result =
+      quiet ? ExchangeQuietly(request, answer, length, untilFrame) : ExchangeFrame(request, answer, length, untilFrame);
   if (result != kSuccess || *length == 0 || answer[0] == address) return result;
   log_.Write(kTraceWarning, classTag_, address, "Answer from address %u ignored, the frame was for address %u",
              answer[0], address);

@@ -6,12 +6,13 @@
 #include "core/TraceLog.h"
 #include "layer7/Vocabulary.h"
 #include "link/AisgHdlc.h"
+#include "link/HdlcControl.h"
 #include "link/XidParameters.h"
 
 namespace {
 
 constexpr uint8_t kBroadcast = 0xFF;
-constexpr uint8_t kXid = 0xBF;
+constexpr uint8_t kXid = HdlcControl::kXid;
 constexpr uint8_t kFormatId = 0x81;
 constexpr uint8_t kGroupId = 0xF0;
 

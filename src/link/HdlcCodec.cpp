@@ -79,3 +79,34 @@ HdlcCodec::Decoded HdlcCodec::Decode(const uint8_t* raw, uint16_t rawLength, uin
   }
   return {kProtocolError, 0, true};
 }
+
+size_t HdlcCodec::FrameEnd(const uint8_t* raw, size_t rawLength) {
+  size_t start = 0;
+  while (start < rawLength && raw[start] != kFlag) ++start;
+  size_t count = 0;
+  uint16_t fcs = kFcsInit;
+  bool escaped = false;
+  for (size_t i = start + 1; i < rawLength; ++i) {
+    uint8_t octet = raw[i];
+    if (octet == kFlag) {
+      if (!escaped && count >= 2 && fcs == kFcsGood) return i + 1;
+      escaped = false;
+      count = 0;
+      fcs = kFcsInit;
+      continue;
+    }
+    if (octet == kEscape && !escaped) {
+      escaped = true;
+      continue;
+    }
+    if (escaped) {
+      escaped = false;
+      octet ^= 0x20;
+    }
+    // Past the longest frame nothing can complete it any more; the read
+    // then ends as it would without looking for frames.
+    if (++count == kMaxDecoded) return 0;
+    fcs = FcsUpdate(fcs, octet);
+  }
+  return 0;
+}

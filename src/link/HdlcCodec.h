@@ -40,4 +40,11 @@ class HdlcCodec {
   // Finds the first valid frame in the octets of one read and copies its
   // content to out, which must hold kMaxDecoded octets.
   static Decoded Decode(const uint8_t* raw, uint16_t rawLength, uint8_t* out);
+
+  // The number of octets up to and including the closing flag of the first
+  // frame with a good FCS, or 0 while no such frame is complete. Octets
+  // before the first flag belong to no frame and are passed over. A frame
+  // that only a later octet can show to be whole is never reported early,
+  // so a reader may stop there.
+  static size_t FrameEnd(const uint8_t* raw, size_t rawLength);
 };

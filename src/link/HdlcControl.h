@@ -8,6 +8,7 @@ namespace HdlcControl {
 
 inline constexpr uint8_t kSnrm = 0x93;
 inline constexpr uint8_t kDisc = 0x53;
+inline constexpr uint8_t kXid = 0xBF;
 
 inline uint8_t Next(uint8_t seq) {
   return static_cast<uint8_t>((seq + 1) % 8);

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/TraceLevel.h"
@@ -41,6 +42,8 @@ const IntKey kIntKeys[] = {
     {"TraceAisgLayer7", &Settings::TraceAisgLayer7, 1},
     {"TraceAisgMain", &Settings::TraceAisgMain, 1},
     {"TraceAisgPolling", &Settings::TraceAisgPolling, 1},
+    {"FastExchanges", &Settings::FastExchanges, 1},
+    {"ExchangeGuardMs", &Settings::ExchangeGuardMs, 5},
 };
 
 struct TraceSwitch {
@@ -84,6 +87,7 @@ void Settings::Load(AdapterDetector& ports) {
   std::string detected = ports.GetDetectedPort();
   if (ComPortAutoDetection == 1 && !detected.empty()) ComPort = detected;
   ApplyTraceClasses();
+  ApplyExchangeTiming();
 }
 
 bool Settings::Save() {
@@ -93,6 +97,7 @@ bool Settings::Save() {
   for (const IntKey& key : kIntKeys) store_.WriteInt(key.Key, this->*key.Member);
   store_.Flush();
   ApplyTraceClasses();
+  ApplyExchangeTiming();
   if (ComPort != previousPort && reopen_) reopen_(ComPort, SerialBaudrate);
   if (scanSink_ != nullptr) {
     scanSink_->SetMaxIterations(ScanMaxIterations);
@@ -104,6 +109,20 @@ bool Settings::Save() {
 
 void Settings::ApplyTraceClasses() {
   for (const TraceSwitch& entry : kTraceSwitches) log_.SetClassSuppressed(entry.Class, this->*entry.Member == 0);
+}
+
+// A guard time beyond a second is no guard but a stalled bus; a negative one
+// is none.
+void Settings::ApplyExchangeTiming() {
+  constexpr int32_t kLongestGuardMs = 1000;
+  if (!timingSink_) return;
+  int32_t guard = std::clamp<int32_t>(ExchangeGuardMs, 0, kLongestGuardMs);
+  timingSink_(FastExchanges != 0, static_cast<uint32_t>(guard));
+}
+
+void Settings::SetExchangeTimingSink(std::function<void(bool fast, uint32_t guardMs)> sink) {
+  timingSink_ = std::move(sink);
+  ApplyExchangeTiming();
 }
 
 void Settings::SetAldListFile(const std::string& path) {

@@ -82,6 +82,9 @@ class Settings {
   // raise them.
   void SetPortReopen(std::function<void(const std::string& port, int32_t baud)> reopen);
   void SetScanOptionsSink(ScanOptionsSink* sink) { scanSink_ = sink; }
+  // Where FastExchanges and ExchangeGuardMs take effect: given the values in
+  // force at once, and again at every load and save.
+  void SetExchangeTimingSink(std::function<void(bool fast, uint32_t guardMs)> sink);
 
   static std::string DefaultAldListFile();
 
@@ -103,6 +106,8 @@ class Settings {
   Relaxed<int32_t> TraceAisgLayer7;
   Relaxed<int32_t> TraceAisgMain;
   Relaxed<int32_t> TraceAisgPolling;
+  Relaxed<int32_t> FastExchanges;
+  Relaxed<int32_t> ExchangeGuardMs;
 
   // Serial ports found on the machine, filled at load.
   std::vector<std::string> Ports;
@@ -112,9 +117,11 @@ class Settings {
 
  private:
   void ApplyTraceClasses();
+  void ApplyExchangeTiming();
 
   ProfileStore& store_;
   TraceLog& log_;
   std::function<void(const std::string&, int32_t)> reopen_;
   ScanOptionsSink* scanSink_ = nullptr;
+  std::function<void(bool, uint32_t)> timingSink_;
 };

@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <mutex>
@@ -312,15 +313,28 @@ uint32_t AisgSerial::Read(uint8_t* buffer, uint32_t capacity) {
   return got;
 }
 
-// The end of an answer is found by silence alone: the read ends when the
-// buffer is full, when the line stays quiet for the interval after an octet,
-// or when the total time for the capacity has passed.
+uint32_t AisgSerial::ReadAnswer(uint8_t* buffer, uint32_t capacity, AnswerEnd end) {
+  answerEnd_ = end;
+  struct Reset {
+    AnswerEnd& end;
+    ~Reset() { end = nullptr; }
+  } reset{answerEnd_};
+  return Read(buffer, capacity);
+}
+
+// Without an answer end, the end of an answer is found by silence alone: the
+// read ends when the buffer is full, when the line stays quiet for the
+// interval after an octet, or when the total time for the capacity has
+// passed. With one, a complete answer ends it at once as well.
 uint32_t AisgSerial::ReadTimed(uint8_t* buffer, uint32_t capacity, uint64_t* firstOctetUs) {
+  answerCompletedAt_.reset();
   if (capacity == 0) return 0;
   if (fd_ < 0) Fail(ECommError::kRead, EBADF);
   const auto total = Clock::now() + TotalTimeout(capacity, kReadTotalPerOctetMs, kReadTotalConstantMs);
-  auto deadline = total;
-  uint32_t got = 0;
+  uint32_t got = TakeLeftOver(buffer, capacity);
+  if (got > 0) *firstOctetUs = BusCapture::NowUs();
+  if (AnswerComplete(buffer, &got)) return got;
+  auto deadline = got > 0 ? std::min(total, Clock::now() + milliseconds(kReadIntervalMs)) : total;
   while (got < capacity) {
     WaitResult wait = WaitFor(fd_, POLLIN, deadline);
     if (wait == WaitResult::kTimeout) break;
@@ -329,6 +343,7 @@ uint32_t AisgSerial::ReadTimed(uint8_t* buffer, uint32_t capacity, uint64_t* fir
     if (n > 0) {
       if (got == 0) *firstOctetUs = BusCapture::NowUs();
       got += static_cast<uint32_t>(n);
+      if (AnswerComplete(buffer, &got)) break;
       deadline = std::min(total, Clock::now() + milliseconds(kReadIntervalMs));
       continue;
     }
@@ -336,4 +351,49 @@ uint32_t AisgSerial::ReadTimed(uint8_t* buffer, uint32_t capacity, uint64_t* fir
     if (errno != EAGAIN && errno != EINTR) Fail(ECommError::kRead, errno);
   }
   return got;
+}
+
+uint32_t AisgSerial::TakeLeftOver(uint8_t* buffer, uint32_t capacity) {
+  auto n = static_cast<uint32_t>(std::min<size_t>(leftOver_.size(), capacity));
+  std::copy(leftOver_.begin(), leftOver_.begin() + n, buffer);
+  leftOver_.erase(leftOver_.begin(), leftOver_.begin() + n);
+  return n;
+}
+
+// What came after the answer's end is not part of it; it stays for whoever
+// reads next.
+bool AisgSerial::AnswerComplete(uint8_t* buffer, uint32_t* got) {
+  if (answerEnd_ == nullptr || *got == 0) return false;
+  size_t end = answerEnd_(buffer, *got);
+  if (end == 0 || end > *got) return false;
+  leftOver_.insert(leftOver_.begin(), buffer + end, buffer + *got);
+  *got = static_cast<uint32_t>(end);
+  answerCompletedAt_ = Clock::now();
+  return true;
+}
+
+// A line that fails here fails the request that follows as well, which is
+// where the failure is reported; this only stops looking.
+uint32_t AisgSerial::DiscardInput(SteadyTime until) {
+  if (!IsOpen() || fd_ < 0) return 0;
+  std::vector<uint8_t> octets;
+  octets.swap(leftOver_);
+  uint64_t firstOctetUs = BusCapture::NowUs();
+  uint8_t chunk[256];
+  for (;;) {
+    ssize_t n = ::read(fd_, chunk, sizeof chunk);
+    if (n > 0) {
+      octets.insert(octets.end(), chunk, chunk + n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || errno != EAGAIN) break;
+    if (WaitFor(fd_, POLLIN, until) != WaitResult::kReady) break;
+  }
+  if (octets.empty()) return 0;
+  auto count = static_cast<uint32_t>(octets.size());
+  capture_.Record(CaptureDirection::kToPrimary, firstOctetUs, octets.data(), count);
+  log_.Write(kTraceInfo, TraceClass::kComm, AldNumberOf(octets.data(), count), "RX[%.2d] %s", static_cast<int>(count),
+             TraceLog::HexDump(octets.data(), count).c_str());
+  return count;
 }

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "capture/BusCapture.h"
 #include "serial/PortDiagnosis.h"
@@ -80,8 +84,26 @@ class AisgSerial {
   static void SetDetectedPort(const std::string& port);
 
  protected:
+  using SteadyTime = std::chrono::steady_clock::time_point;
+  // The length of the complete answer that the octets read so far begin
+  // with, or 0 while it is not complete.
+  using AnswerEnd = size_t (*)(const uint8_t* octets, size_t length);
+
   static void SetLastError(const std::string& text);
   TraceLog& Log() const { return log_; }
+
+  // Read, except that the real port's read also ends as soon as end finds a
+  // complete answer; octets that came with it and lie past it wait for the
+  // next read, as the driver's queue would keep them. The caller holds the
+  // only way to the port while it reads, as for Read.
+  uint32_t ReadAnswer(uint8_t* buffer, uint32_t capacity, AnswerEnd end);
+  // When the last read ended because its answer was complete; empty when it
+  // ended on silence, time-out or a full buffer.
+  std::optional<SteadyTime> AnswerCompletedAt() const { return answerCompletedAt_; }
+  // Throws away the octets left over from the last answer and those that
+  // arrive until the given time (at least those already queued), tracing and
+  // capturing them as received; returns how many there were. Never raises.
+  uint32_t DiscardInput(SteadyTime until);
 
  private:
   std::string DevicePath() const;
@@ -93,6 +115,8 @@ class AisgSerial {
   uint32_t WriteAll(const uint8_t* data, uint32_t length);
   // *firstOctetUs: the wall-clock time the first octet arrived.
   uint32_t ReadTimed(uint8_t* buffer, uint32_t capacity, uint64_t* firstOctetUs);
+  uint32_t TakeLeftOver(uint8_t* buffer, uint32_t capacity);
+  bool AnswerComplete(uint8_t* buffer, uint32_t* got);
   uint8_t AldNumberOf(const uint8_t* bytes, uint32_t length) const;
   [[noreturn]] void Fail(int32_t code, int systemError);
 
@@ -108,4 +132,8 @@ class AisgSerial {
   // failed close leaves nothing to release; the next Close only finishes.
   bool closeFailed_ = false;
   BusCapture capture_;
+  // Set only around a ReadAnswer; the rest belongs to whoever reads.
+  AnswerEnd answerEnd_ = nullptr;
+  std::vector<uint8_t> leftOver_;
+  std::optional<SteadyTime> answerCompletedAt_;
 };

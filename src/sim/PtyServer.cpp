@@ -166,7 +166,18 @@ void PtyServer::Answer(const std::vector<uint8_t>& frame, Clock::time_point hear
     // the wire its octets take their line time before a device has heard
     // the closing flag, and only then does the turnaround begin.
     Clock::time_point heardEnd = heardAt + octetTime_ * static_cast<long>(frame.size());
-    Schedule(std::move(answer.OnTime), heardEnd + std::chrono::milliseconds(options_.TurnaroundMs));
+    Clock::time_point start = heardEnd + std::chrono::milliseconds(options_.TurnaroundMs);
+    if (answer.SplitAt > 0 && answer.SplitAt < answer.OnTime.size()) {
+      auto split = answer.OnTime.begin() + static_cast<long>(answer.SplitAt);
+      std::vector<uint8_t> rest(split, answer.OnTime.end());
+      answer.OnTime.erase(split, answer.OnTime.end());
+      Clock::time_point restStart =
+          start + octetTime_ * static_cast<long>(answer.OnTime.size()) + std::chrono::milliseconds(answer.SplitPauseMs);
+      Schedule(std::move(answer.OnTime), start);
+      Schedule(std::move(rest), restStart);
+    } else {
+      Schedule(std::move(answer.OnTime), start);
+    }
   }
   if (!answer.Late.empty()) {
     Log("TX LATE", answer.Late);

@@ -38,4 +38,11 @@ struct SimDeviceConfig {
   DownloadFailure DownloadFail;
   // Long procedures never complete: the device answers RR forever.
   bool Stuck = false;
+  // A device whose line driver sends each answer in two pieces, this long
+  // apart; 0 sends it whole.
+  uint32_t SplitAnswerMs = 0;
+  // Octets of noise (no flag among them) that follow each of its answers
+  // at once, as a line driver that rings after it let go would; only once
+  // it has an address (never after an XID answer), so that it can be found.
+  uint32_t StrayOctets = 0;
 };

@@ -21,6 +21,7 @@ constexpr uint8_t kSingleRet = 1;
 constexpr uint8_t kTma = 2;
 constexpr uint8_t kMultiRet = 0x11;
 constexpr size_t kMaxSubunits = 6;
+constexpr uint32_t kMaxStrayOctets = 64;
 
 // Site errors are thrown inside this file only and come out as messages.
 [[noreturn]] void Bad(const std::string& message) {
@@ -132,6 +133,9 @@ SimDeviceConfig ReadConfig(const json& device, const SimSite::BusSettings& setti
   ReadTiming(Get<json>(device, "timing", json::object()), config);
   config.DownloadFail = DownloadFailOf(Get<std::string>(device, "downloadFail", "never"));
   config.Stuck = Get<bool>(device, "stuck", false);
+  config.SplitAnswerMs = Get<uint32_t>(device, "splitAnswerMs", 0);
+  config.StrayOctets = Get<uint32_t>(device, "strayOctets", 0);
+  if (config.StrayOctets > kMaxStrayOctets) Bad("strayOctets must be at most " + std::to_string(kMaxStrayOctets));
   config.AddressTimeoutMs = settings.AddressTimeoutMs;
   return config;
 }
@@ -191,23 +195,28 @@ ojson SubunitJson(const SimSubunit& subunit, uint8_t type, bool live) {
   return entry;
 }
 
+// The answer habits are written only by a device that has them, so that
+// sites without them read as they always did.
 ojson ConfigJson(const SimDeviceConfig& config) {
-  return {{"type", TypeName(config.DeviceType)},
-          {"uniqueId", SimText::Escape(config.UniqueId)},
-          {"vendorCode", SimText::Escape(config.VendorCode)},
-          {"aisgVersion", config.AisgVersion},
-          {"productNumber", SimText::Escape(config.ProductNumber)},
-          {"serialNumber", SimText::Escape(config.SerialNumber)},
-          {"hardwareVersion", SimText::Escape(config.HardwareVersion)},
-          {"softwareVersion", SimText::Escape(config.SoftwareVersion)},
-          {"timing",
-           {{"tiltDegPerS", config.TiltDegPerS},
-            {"moveSettleMs", config.MoveSettleMs},
-            {"calibrationMs", config.CalibrationMs},
-            {"selfTestMs", config.SelfTestMs},
-            {"restartMs", config.RestartMs}}},
-          {"downloadFail", DownloadFailText(config.DownloadFail)},
-          {"stuck", config.Stuck}};
+  ojson json = {{"type", TypeName(config.DeviceType)},
+                {"uniqueId", SimText::Escape(config.UniqueId)},
+                {"vendorCode", SimText::Escape(config.VendorCode)},
+                {"aisgVersion", config.AisgVersion},
+                {"productNumber", SimText::Escape(config.ProductNumber)},
+                {"serialNumber", SimText::Escape(config.SerialNumber)},
+                {"hardwareVersion", SimText::Escape(config.HardwareVersion)},
+                {"softwareVersion", SimText::Escape(config.SoftwareVersion)},
+                {"timing",
+                 {{"tiltDegPerS", config.TiltDegPerS},
+                  {"moveSettleMs", config.MoveSettleMs},
+                  {"calibrationMs", config.CalibrationMs},
+                  {"selfTestMs", config.SelfTestMs},
+                  {"restartMs", config.RestartMs}}},
+                {"downloadFail", DownloadFailText(config.DownloadFail)},
+                {"stuck", config.Stuck}};
+  if (config.SplitAnswerMs != 0) json["splitAnswerMs"] = config.SplitAnswerMs;
+  if (config.StrayOctets != 0) json["strayOctets"] = config.StrayOctets;
+  return json;
 }
 
 void ReadBus(const json& bus, SimSite::BusSettings& settings) {

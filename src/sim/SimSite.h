@@ -24,6 +24,8 @@
 //                   "calibrationMs": 6000, "selfTestMs": 3000, "restartMs": 3000},
 //        "downloadFail": "never" | "start" | "end" | "block:N",
 //        "stuck": false,
+//        "splitAnswerMs": 0,                     answers in two pieces this far apart
+//        "strayOctets": 0,                       noise after each non-XID answer (<= 64)
 //        "subunits": [                           1 for a single RET, 1 to 6 else
 //          {"calibrated": false, "configured": true, "tilt": 0,
 //           "mode": 0, "gain": 48, "functions": 3, "gainResolution": 4,

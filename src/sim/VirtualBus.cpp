@@ -1,6 +1,7 @@
 #include "sim/VirtualBus.h"
 
 #include "link/HdlcCodec.h"
+#include "link/HdlcControl.h"
 #include "sim/SimSite.h"
 
 namespace {
@@ -140,12 +141,20 @@ VirtualBus::Answer VirtualBus::Handle(const uint8_t* wire, size_t length) {
     std::optional<std::vector<uint8_t>> reply = device->Receive(content, now);
     if (!reply || Roll(faults_.DropShare)) continue;
     std::vector<uint8_t> octets = ToWire(*reply, Roll(faults_.FcsShare));
+    const SimDeviceConfig& config = device->Config();
+    size_t frameLength = octets.size();
+    bool xid = reply->size() >= 2 && (*reply)[1] == HdlcControl::kXid;
+    if (!xid) AddStrayOctets(octets, config.StrayOctets);
     if (Roll(faults_.LateShare)) {
       answer.Late.insert(answer.Late.end(), octets.begin(), octets.end());
     } else {
       onTime.push_back(std::move(octets));
+      answer.SplitAt = frameLength / 2;
+      answer.SplitPauseMs = config.SplitAnswerMs;
     }
   }
+  // Answers that meet on the line leave no pieces to tell apart.
+  if (onTime.size() != 1 || answer.SplitPauseMs == 0) answer.SplitAt = answer.SplitPauseMs = 0;
   answer.OnTime = Combine(onTime);
   return answer;
 }
@@ -169,6 +178,13 @@ std::vector<uint8_t> VirtualBus::ToWire(const std::vector<uint8_t>& content, boo
   PutEscaped(out, static_cast<uint8_t>(fcs >> 8));
   out.push_back(HdlcCodec::kFlag);
   return out;
+}
+
+// Noise with neither flag nor escape in it, so that it can never be read
+// as part of a frame.
+void VirtualBus::AddStrayOctets(std::vector<uint8_t>& octets, uint32_t count) {
+  static constexpr uint8_t kNoise[] = {0x00, 0xFF, 0x55, 0xAA, 0x3C};
+  for (uint32_t i = 0; i < count; ++i) octets.push_back(kNoise[i % sizeof kNoise]);
 }
 
 // Concatenated answers follow each other as devices that wait for a quiet

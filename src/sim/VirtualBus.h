@@ -30,6 +30,10 @@ class VirtualBus {
   struct Answer {
     std::vector<uint8_t> OnTime;
     std::vector<uint8_t> Late;
+    // A lone answer from a device that sends in pieces: OnTime from SplitAt
+    // on follows the rest after SplitPauseMs.
+    size_t SplitAt = 0;
+    uint32_t SplitPauseMs = 0;
   };
 
   explicit VirtualBus(Clock& clock);
@@ -84,6 +88,7 @@ class VirtualBus {
   std::vector<size_t> Targets(const std::string& name) const;
   void Schedule(const SimFaults& faults, uint64_t originMs, std::vector<std::string>& unknown);
   std::vector<uint8_t> ToWire(const std::vector<uint8_t>& content, bool corrupt) const;
+  static void AddStrayOctets(std::vector<uint8_t>& octets, uint32_t count);
   std::vector<uint8_t> Combine(const std::vector<std::vector<uint8_t>>& frames) const;
   bool Roll(double share);
 

@@ -88,6 +88,8 @@ void MainWindow::MakeBus() {
   station_->Engine().Reset();
   settings_->SetScanOptionsSink(&station_->Engine());
   settings_->SetPortReopen([this](const std::string&, int32_t) { ReopenPort(); });
+  AisgHdlc& link = layer7_->Link();
+  settings_->SetExchangeTimingSink([&link](bool fast, uint32_t guardMs) { link.SetExchangeTiming(fast, guardMs); });
   lossForwarder_ = std::make_unique<LinkLossForwarder>(layer7_->Link(), [this](uint8_t slot) { ShowLinkLost(slot); });
 }
 
@@ -98,6 +100,7 @@ MainWindow::~MainWindow() {
   layer7_->Link().Capture().Stop();
   lossForwarder_.reset();
   settings_->SetPortReopen(nullptr);
+  settings_->SetExchangeTimingSink(nullptr);
   settings_->SetScanOptionsSink(nullptr);
   station_.reset();
 }

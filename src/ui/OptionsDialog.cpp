@@ -58,6 +58,7 @@ const std::vector<OptionsDialog::FlagControl>& OptionsDialog::FlagControls() {
       {1304, "Trace Hdlc", &Settings::TraceAisgHdlc, true},
       {1305, "Trace Aisg", &Settings::TraceAisgLayer7, true},
       {1320, "Trace Poll", &Settings::TraceAisgPolling, true},
+      {1322, "Fast Exchanges", &Settings::FastExchanges, true},
   };
   return controls;
 }
@@ -74,7 +75,7 @@ OptionsDialog::OptionsDialog(Settings& settings, TraceLog& log, PortInventory& p
 
   auto* left = new QVBoxLayout;
   left->addWidget(BuildPortGroup());
-  left->addWidget(BuildFlagGroup("Scan and Polling", {1310, 1319, 1311, 1312, 1321, 1313}));
+  left->addWidget(BuildFlagGroup("Scan and Polling", {1310, 1319, 1311, 1312, 1321, 1313, 1322}));
   left->addWidget(BuildFlagGroup("Trace Configuration:", {1306, 1303, 1304, 1305, 1320}));
   left->addStretch(1);
 

@@ -31,6 +31,7 @@ constexpr int kFieldSelector = 1308;
 constexpr int kTracePoll = 1320;
 constexpr int kScanRepeatMode = 1312;
 constexpr int kComPortAutoDetect = 1314;
+constexpr int kFastExchanges = 1322;
 constexpr int kApply = 1315;
 constexpr int kCancel = 1316;
 constexpr int kDetectPort = 1317;
@@ -229,6 +230,23 @@ class OptionsDialogTest : public QObject {
     Press(*dialog, kOk);
     QVERIFY(store_->Writes().size() > writes);
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
+  }
+
+  // Unticking the box stores the setting and hands the exact timing to
+  // the link at once.
+  void FastExchangesBoxSwitchesTheLinkTiming() {
+    std::vector<bool> fast;
+    settings_->SetExchangeTimingSink([&fast](bool on, uint32_t) { fast.push_back(on); });
+    auto dialog = Open();
+    QCheckBox* box = Flag(*dialog, kFastExchanges);
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    QVERIFY(box->isChecked());
+    box->click();
+    Press(*dialog, kApply);
+    QCOMPARE(store_->ReadInt("FastExchanges", 1), 0);
+    QCOMPARE(fast, std::vector<bool>({true, false}));
+    settings_->SetExchangeTimingSink(nullptr);
   }
 
   void OkStoresTheFixedBaudRate() {
