@@ -69,6 +69,8 @@ class AisgLayer7 {
   // Long procedures report their progress here; nullptr for none. The
   // listener must outlive its registration.
   void SetProgressListener(ProgressListener* listener) { progress_ = listener; }
+  // Takes the listener off, unless another has taken its place.
+  void RemoveProgressListener(ProgressListener* listener) { progress_.compare_exchange_strong(listener, nullptr); }
   void ReportProgress(const ProgressReport& report);
 
   AisgHdlc& Link() { return link_; }

@@ -1,5 +1,7 @@
 #include "ui/FieldPageBase.h"
 
+#include <QKeyEvent>
+
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
 #include "bus/CommFailureReporter.h"
@@ -28,6 +30,15 @@ size_t BlockOf(const AldRecord& ald) {
 }  // namespace
 
 FieldPageBase::FieldPageBase(const DevicePageParts& parts, QWidget* parent) : DevicePage(parent), parts_(parts) {}
+
+void FieldPageBase::keyPressEvent(QKeyEvent* event) {
+  int key = event->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+    focusNextChild();
+    return;
+  }
+  DevicePage::keyPressEvent(event);
+}
 
 QString FieldPageBase::ControlName(int id) {
   return QStringLiteral("ctl%1").arg(id);

@@ -38,6 +38,10 @@ class FieldPageBase : public DevicePage {
   static QString FieldButtonName(uint8_t field, bool set);
 
  protected:
+  // Enter and Escape move on to the next control like Tab: neither may
+  // close or trigger anything on a page.
+  void keyPressEvent(QKeyEvent* event) override;
+
   // An ALD a page operation works on, fixed when the operation starts.
   struct Target {
     uint8_t Slot = 0;

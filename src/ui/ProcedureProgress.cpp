@@ -23,7 +23,7 @@ ProcedureProgress::ProcedureProgress(QWidget* parent) : QWidget(parent) {
 }
 
 ProcedureProgress::~ProcedureProgress() {
-  if (layer7_) layer7_->SetProgressListener(nullptr);
+  if (layer7_) layer7_->RemoveProgressListener(this);
 }
 
 void ProcedureProgress::Attach(AisgLayer7& layer7) {

@@ -24,7 +24,8 @@ class ProcedureProgress : public QWidget, public ProgressListener {
   explicit ProcedureProgress(QWidget* parent = nullptr);
   ~ProcedureProgress() override;
 
-  // Registers with the layer for its reports until destroyed.
+  // Registers with the layer for its reports until destroyed. The layer
+  // has one listener: the main window's status bar holds the one strip.
   void Attach(AisgLayer7& layer7);
 
   void OnProgress(const ProgressReport& report) override;

@@ -67,6 +67,7 @@ class FieldPagesTest : public QObject {
   void disabledCommandsStayDisabledAfterARun();
   void aReadFailureKeepsTheBoxes();
   void clearEmptiesBoxesMarksAndColours();
+  void enterAndEscapeMoveOnLikeTab();
 };
 
 void FieldPagesTest::antennaGetShowsEveryFieldOfASingleRet() {
@@ -420,6 +421,20 @@ void FieldPagesTest::clearEmptiesBoxesMarksAndColours() {
   QVERIFY(Text(f.antenna->Box(A::kSerialBox)).isEmpty());
   QVERIFY(f.antenna->Bands()->Marks()->MarkedBands().empty());
   QCOMPARE(CaptionColor::Of(f.antenna->Button(A::kGetButton)), CaptionColor::kBlack);
+}
+
+void FieldPagesTest::enterAndEscapeMoveOnLikeTab() {
+  FieldPagesBench f(Site());
+  O& page = *f.operatorPage;
+  page.show();
+  QVERIFY(QTest::qWaitForWindowActive(&page));
+  page.Box(O::kInstallDateBox)->setFocus();
+  QTRY_VERIFY(page.Box(O::kInstallDateBox)->hasFocus());
+  QTest::keyClick(page.Box(O::kInstallDateBox), Qt::Key_Return);
+  QTRY_VERIFY(page.Box(O::kInstallIdBox)->hasFocus());
+  QTest::keyClick(page.Box(O::kInstallIdBox), Qt::Key_Escape);
+  QTRY_VERIFY(page.Box(O::kBaseStationIdBox)->hasFocus());
+  QVERIFY(page.isVisible());
 }
 
 QTEST_MAIN(FieldPagesTest)
