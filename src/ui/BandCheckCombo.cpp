@@ -1,6 +1,7 @@
 #include "ui/BandCheckCombo.h"
 
 #include <QAbstractItemView>
+#include <QFontDatabase>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -15,6 +16,8 @@ BandCheckCombo::BandCheckCombo(BandListModel* model, QWidget* parent) : QComboBo
   setModel(model);
   // The marks are the selection: no entry is "current" in the closed box.
   setCurrentIndex(-1);
+  // The band ranges line up in columns in a fixed-pitch font.
+  view()->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   view()->viewport()->installEventFilter(this);
   connect(model, &BandListModel::marksChanged, this, qOverload<>(&QWidget::update));
 }
