@@ -28,8 +28,8 @@ AntennaFieldsPage::AntennaFieldsPage(const DevicePageParts& parts, QWidget* pare
   Build();
 }
 
-void AntennaFieldsPage::AddRow(QGridLayout* grid, int row, const QString& label, uint8_t field, std::vector<int> boxIds,
-                               bool enabled) {
+void AntennaFieldsPage::AddRow(QGridLayout* grid, int row, const QString& label, uint8_t field,
+                               const std::vector<int>& boxIds, bool enabled) {
   auto* name = new QLabel(label, this);
   grid->addWidget(name, row, 0);
   std::vector<ColorEdit*> boxes;

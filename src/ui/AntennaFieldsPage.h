@@ -42,7 +42,7 @@ class AntennaFieldsPage : public FieldPageBase {
 
  private:
   void Build();
-  void AddRow(class QGridLayout* grid, int row, const QString& label, uint8_t field, std::vector<int> boxIds,
+  void AddRow(class QGridLayout* grid, int row, const QString& label, uint8_t field, const std::vector<int>& boxIds,
               bool enabled);
   void ReadAll(const Target& t);
   void ReadBands(const Target& t);
