@@ -231,7 +231,7 @@ TEST(CliEntry, EveryFailureIsOneLineWithItsOperation) {
   EXPECT_NE(run.Err.find("\rcalibrating ALD 1: 1 s of at most 180 s\rcalibrating ALD 1: 2 s of at most 180 s"),
             std::string::npos)
       << run.Err;
-  EXPECT_NE(run.Err.find("\rcalibrating ALD 1: 179 s of at most 180 s\n"
+  EXPECT_NE(run.Err.find("\rcalibrating ALD 1: 179 s of at most 180 s\rcalibrating ALD 1: 180 s of at most 180 s\n"
                          "tiltdeck-cli: Timeout: the calibration of ALD 1 failed\n"),
             std::string::npos)
       << run.Err.substr(run.Err.size() - 200);

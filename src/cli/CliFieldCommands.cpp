@@ -1,5 +1,6 @@
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
+#include "bus/FieldAccess.h"
 #include "bus/FieldPages.h"
 #include "bus/TmaPage.h"
 #include "cli/CliChecks.h"
@@ -123,43 +124,21 @@ bool CliCommands::Accepts(uint8_t deviceType, uint8_t field) {
 }
 
 ResultCode CliCommands::GetFieldOnce(Target& t, uint8_t field) {
-  DeviceData& d = DataOf(t);
-  switch (t.Ald->DeviceType) {
-    case kAldSingleRet: return layer7_.RetGetDeviceData(t.Ald->Address, field, d);
-    case kAldMultiRet: return layer7_.MultiRetGetDeviceData(t.Ald->Address, t.Subunit, field, d);
-    case kAldTma: return layer7_.TmaGetDeviceData(t.Ald->Address, t.Subunit, field, d);
-    default:
-      session_.Log().Write(kTraceWarning, TraceClass::kMain, t.Ald->Address, "Invalid device type!");
-      return kUnsupportedOperation;
-  }
+  return FieldAccess::Get(layer7_, *t.Ald, t.Subunit, field, DataOf(t));
 }
 
 // The set operations send from the selected ALD's selected subunit.
 ResultCode CliCommands::SetFieldOnce(Target& t, uint8_t field) {
   Select(t);
-  switch (t.Ald->DeviceType) {
-    case kAldSingleRet: return layer7_.RetSetDeviceData(t.Ald->Address, field);
-    case kAldMultiRet: return layer7_.MultiRetSetDeviceData(t.Ald->Address, t.Subunit, field);
-    case kAldTma: return layer7_.TmaSetDeviceData(t.Ald->Address, t.Subunit, field);
-    default:
-      session_.Log().Write(kTraceWarning, TraceClass::kMain, t.Ald->Address, "Invalid device type!");
-      return kUnsupportedOperation;
-  }
+  return FieldAccess::Set(layer7_, *t.Ald, t.Subunit, field);
 }
 
 // The frequency bands are up to three words: word A says whether B and C
-// follow. Words that do not follow hold no band.
+// follow.
 ResultCode CliCommands::ReadField(Target& t, uint8_t field) {
-  ResultCode r = GetFieldOnce(t, field);
+  ResultCode r = field == kFieldAntennaFrequencyBand ? FieldAccess::ReadBands(layer7_, *t.Ald, t.Subunit, DataOf(t))
+                                                     : GetFieldOnce(t, field);
   if (r == kSuccess) fieldsRead_.insert({t.Slot, t.Subunit, field});
-  if (field != kFieldAntennaFrequencyBand || r != kSuccess) return r;
-  DeviceData& d = DataOf(t);
-  uint16_t a = d.AntennaFrequencyBands[0];
-  if (!FieldPages::ReadsWordB(a)) d.AntennaFrequencyBands[1] = 0;
-  if (!FieldPages::ReadsWordC(a)) d.AntennaFrequencyBands[2] = 0;
-  if (FieldPages::ReadsWordB(a) && (r = GetFieldOnce(t, kFieldAntennaFrequencyBand08)) != kSuccess) return r;
-  if (FieldPages::ReadsWordC(a)) r = GetFieldOnce(t, kFieldAntennaFrequencyBand09);
-  if (r != kSuccess) fieldsRead_.erase({t.Slot, t.Subunit, field});
   return r;
 }
 
@@ -215,20 +194,11 @@ CliOutcome CliCommands::FieldGetAll(Target& t, CliOutcome& o) {
   return o;
 }
 
-// Bands beyond word A go in their own fields after it, as word A announces.
 CliOutcome CliCommands::FieldSet(Target& t, uint8_t field, const std::vector<std::string>& texts, CliOutcome& o) {
   DeviceData& d = DataOf(t);
   FieldPages::Entry entry = FieldPages::ApplyEntry(field, texts, d);
   if (entry.Verdict == FieldPages::Entry::Status::kRefused) return o.Fail(CliExit::kUsage, "Usage", entry.Message);
   if (entry.Verdict == FieldPages::Entry::Status::kShorter) o.Notes.push_back(entry.Message);
-  ResultCode r = SetFieldOnce(t, field);
-  uint16_t a = d.AntennaFrequencyBands[0];
-  if (field == kFieldAntennaFrequencyBand && r == kSuccess && FieldPages::ReadsWordB(a)) {
-    r = SetFieldOnce(t, kFieldAntennaFrequencyBand08);
-  }
-  if (field == kFieldAntennaFrequencyBand && r == kSuccess && FieldPages::ReadsWordC(a)) {
-    r = SetFieldOnce(t, kFieldAntennaFrequencyBand09);
-  }
-  if (Failed(r, o, t, "writing " + DataFieldName(field) + " to")) return o;
+  if (Failed(SetFieldOnce(t, field), o, t, "writing " + DataFieldName(field) + " to")) return o;
   return FieldGet(t, field, o);
 }

@@ -28,6 +28,8 @@ CliWaitLine::~CliWaitLine() {
 
 void CliWaitLine::Draw() {
   uint64_t waited = (clock_.NowMs() - startMs_) / 1000;
+  if (waited == shownS_) return;
+  shownS_ = waited;
   *out_ << "\r" << label_ << ": " << waited << " s of at most " << timeoutS_ << " s" << std::flush;
   drawn_ = true;
 }

@@ -1,5 +1,7 @@
 #include "layer7/AisgLayer7.h"
 
+#include <algorithm>
+
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
 #include "core/Clock.h"
@@ -81,6 +83,9 @@ ResultCode AisgLayer7::AwaitResponse(uint8_t address, const L7Message& request, 
   uint16_t timeout = Vocabulary::ProcedureTimeout(code);
   BusyWhileWaiting busy(ald);
   ResultCode result = kTimeout;
+  ProgressReport wait{ProgressReport::Kind::kWait, address, code};
+  wait.TimeoutMs = uint64_t{timeout} * kPollIntervalMs;
+  uint64_t start = clock_.NowMs();
   for (uint16_t polls = 0; polls < timeout; ++polls) {
     if (ald.State == kStateDisconnected) {
       result = kFail;
@@ -91,13 +96,29 @@ ResultCode AisgLayer7::AwaitResponse(uint8_t address, const L7Message& request, 
       result = kSuccess;
       break;
     }
+    wait.ElapsedMs = clock_.NowMs() - start;
+    ReportProgress(wait);
     PumpMessages();
-    clock_.SleepMs(kPollIntervalMs);
+    SleepPumping(kPollIntervalMs);
   }
+  wait.Ended = true;
+  ReportProgress(wait);
   if (result == kTimeout) {
     log_.Write(kTraceError, classTag_, address, "L7 procedure %s timed out!", Vocabulary::ProcedureName(code).c_str());
   }
   return result;
+}
+
+void AisgLayer7::ReportProgress(const ProgressReport& report) {
+  if (ProgressListener* listener = progress_.load()) listener->OnProgress(report);
+}
+
+void AisgLayer7::SleepPumping(uint32_t ms) {
+  constexpr uint32_t kSliceMs = 50;
+  for (uint32_t slept = 0; slept < ms; slept += kSliceMs) {
+    clock_.SleepMs(std::min(kSliceMs, ms - slept));
+    PumpMessages();
+  }
 }
 
 size_t AisgLayer7::ReturnCodeIndex(uint8_t code) {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
 
 #include "layer7/L7Message.h"
+#include "layer7/ProgressReport.h"
 #include "layer7/ResultCode.h"
 #include "layer7/VendorCommand.h"
 
@@ -64,6 +66,13 @@ class AisgLayer7 {
   ResultCode TmaGetAlarms(uint8_t address, uint8_t subunit, AlarmList& alarms);
   ResultCode TmaGetNumberSubunits(uint8_t address, uint8_t& count);
 
+  // Long procedures report their progress here; nullptr for none. The
+  // listener must outlive its registration.
+  void SetProgressListener(ProgressListener* listener) { progress_ = listener; }
+  // Takes the listener off, unless another has taken its place.
+  void RemoveProgressListener(ProgressListener* listener) { progress_.compare_exchange_strong(listener, nullptr); }
+  void ReportProgress(const ProgressReport& report);
+
   AisgHdlc& Link() { return link_; }
   AldTable& Alds() { return table_; }
   TraceLog& Log() { return log_; }
@@ -114,6 +123,9 @@ class AisgLayer7 {
   static size_t ReturnCodeIndex(uint8_t code);
 
  private:
+  // Waits on the clock in short slices, letting the windows repaint in
+  // between, so that a second's wait never freezes them.
+  void SleepPumping(uint32_t ms);
   ResultCode AwaitResponse(uint8_t address, const L7Message& request, L7Message& response);
   ResultCode DecodeAlarmOctets(uint8_t address, const L7Message& response, size_t first, AlarmList& alarms);
   ResultCode AlarmsOfSubunit(uint8_t address, uint8_t procedure, uint8_t subunit, AlarmList& alarms);
@@ -129,4 +141,5 @@ class AisgLayer7 {
   // events, and a command started from there may run another procedure on
   // the same ALD on the same thread.
   std::array<std::recursive_mutex, 256> procedureLocks_;
+  std::atomic<ProgressListener*> progress_{nullptr};
 };

@@ -49,7 +49,43 @@ ResultCode AisgLayer7::SendBlock(uint8_t address, uint8_t procedure, const uint8
   return Simple(address, request);
 }
 
+namespace {
+
+// Blocks of a download, reported as they go: how many of how many, and the
+// time since the first.
+class BlockProgress {
+ public:
+  BlockProgress(AisgLayer7& layer7, uint8_t address, uint8_t procedure, size_t size)
+      : layer7_(layer7), start_(layer7.Time().NowMs()) {
+    report_ = {ProgressReport::Kind::kBlocks, address, procedure};
+    report_.Total = (size + AisgLayer7::kDownloadBlock - 1) / AisgLayer7::kDownloadBlock;
+    report_.TotalOctets = size;
+  }
+  ~BlockProgress() {
+    report_.Ended = true;
+    Send();
+  }
+  void Sent(size_t octets) {
+    ++report_.Done;
+    report_.Octets = octets;
+    Send();
+  }
+  void Send() {
+    report_.ElapsedMs = layer7_.Time().NowMs() - start_;
+    layer7_.ReportProgress(report_);
+  }
+
+ private:
+  AisgLayer7& layer7_;
+  uint64_t start_;
+  ProgressReport report_;
+};
+
+}  // namespace
+
 ResultCode AisgLayer7::TransferFirmware(uint8_t address, const uint8_t* image, size_t size) {
+  BlockProgress progress(*this, address, Vocabulary::ProcedureCodeOf(kProcDownloadAppl), size);
+  progress.Send();
   ResultCode result = DownloadStart(address);
   // The pause after the start gives the device time to get ready for blocks.
   if (result == kSuccess) clock_.SleepMs(kDownloadStartPauseMs);
@@ -59,6 +95,7 @@ ResultCode AisgLayer7::TransferFirmware(uint8_t address, const uint8_t* image, s
     if (result != kSuccess) break;
     sent += length;
     log_.Write(kTraceInfo, classTag_, address, "Downloading block Length: %d, remaining: %zu", length, size - sent);
+    progress.Sent(sent);
     PumpMessages();
   }
   if (result == kSuccess) result = DownloadEnd(address);
@@ -67,6 +104,8 @@ ResultCode AisgLayer7::TransferFirmware(uint8_t address, const uint8_t* image, s
 }
 
 ResultCode AisgLayer7::TransferConfigData(uint8_t address, const uint8_t* data, size_t size) {
+  BlockProgress progress(*this, address, Vocabulary::ProcedureCodeOf(kProcSingleRetSendConfigData), size);
+  progress.Send();
   for (size_t sent = 0; sent < size;) {
     uint8_t length = NextBlock(size - sent);
     ResultCode result = RetSendConfigData(address, data + sent, length);
@@ -75,6 +114,7 @@ ResultCode AisgLayer7::TransferConfigData(uint8_t address, const uint8_t* data, 
       return result;
     }
     sent += length;
+    progress.Sent(sent);
     PumpMessages();
   }
   log_.Write(kTraceInfo, classTag_, address, "Config Data completed");
