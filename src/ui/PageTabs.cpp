@@ -12,6 +12,8 @@ PageTabs::PageTabs(Width width, QWidget* parent) : QWidget(parent), width_(width
   layout->setSpacing(0);
   bar_->setExpanding(false);
   bar_->setDrawBase(true);
+  // Every tab stays in view: the control is never narrower than its tabs.
+  bar_->setUsesScrollButtons(false);
   layout->addWidget(bar_);
   auto* frame = new QWidget(this);
   frame->setObjectName(QStringLiteral("pageArea"));

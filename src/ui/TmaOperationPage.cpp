@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -37,27 +38,31 @@ TmaOperationPage::TmaOperationPage(const DevicePageParts& parts, PageWindowCalls
   Build();
 }
 
-// Gain, mode and functions a row each, their buttons on the left; the
-// functions' four values in a row of their own below.
+// Gain, mode and functions a row each, their buttons on the left in the
+// columns of the RET page's; the functions' four values below them.
 void TmaOperationPage::Build() {
   auto* grid = new QGridLayout(this);
   grid->addWidget(MakeButton(kGetGainButton, tr("GET GAIN")), 0, 0);
   grid->addWidget(MakeButton(kSetGainButton, tr("SET GAIN")), 0, 1);
   auto* gain = new QLineEdit(this);
   gain->setObjectName(ControlName(kGainBox));
+  gain->setAlignment(Qt::AlignCenter);
   gain->setPlaceholderText(tr("dB"));
-  grid->addWidget(gain, 0, 2, 1, 2);
+  grid->addWidget(gain, 0, 2);
   grid->addWidget(MakeButton(kGetModeButton, tr("GET MODE")), 1, 0);
   grid->addWidget(MakeButton(kSetModeButton, tr("SET MODE")), 1, 1);
+  auto* modes = new QWidget(this);
+  auto* modeRow = new QHBoxLayout(modes);
+  modeRow->setContentsMargins(0, 0, 0, 0);
   auto* group = new QButtonGroup(this);
-  int column = 2;
   for (auto [id, caption] : {std::pair{kNormalButton, "Normal"}, std::pair{kBypassButton, "Bypass"}}) {
-    auto* radio = new QRadioButton(tr(caption), this);
+    auto* radio = new QRadioButton(tr(caption), modes);
     radio->setObjectName(ControlName(id));
     group->addButton(radio, id);
-    grid->addWidget(radio, 1, column++);
+    modeRow->addWidget(radio);
   }
-  grid->addWidget(MakeButton(kGetFunctionsButton, tr("GET FUNCTION")), 2, 0);
+  grid->addWidget(modes, 1, 2);
+  grid->addWidget(MakeButton(kGetFunctionsButton, tr("GET FUNCTION")), 2, 0, Qt::AlignBottom);
   AddBox(kFlagsBox, tr("Flags"), 2, 1);
   AddBox(kMinGainBox, tr("Min Gain"), 3, 0);
   AddBox(kMaxGainBox, tr("Max Gain"), 3, 1);
@@ -79,6 +84,7 @@ QLineEdit* TmaOperationPage::AddBox(int id, const QString& label, int row, int c
   auto* box = new QLineEdit(cell);
   box->setObjectName(ControlName(id));
   box->setReadOnly(true);
+  box->setAlignment(Qt::AlignCenter);
   auto* caption = new QLabel(label, cell);
   caption->setBuddy(box);
   layout->addWidget(caption);
