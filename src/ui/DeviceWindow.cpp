@@ -165,6 +165,7 @@ void DeviceWindow::BuildLowerArea(QVBoxLayout* layout) {
   typeBox_ = new QGroupBox(tr("Type"), this);
   typeBox_->setObjectName(ControlName(kTypeBox));
   auto* typeLayout = new QVBoxLayout(typeBox_);
+  typeLayout->addLayout(BuildSubunitRow());
   BuildPages();
   typeLayout->addWidget(deviceTabs_, 1);
   QPushButton* tmaFields = MakeButton(kTmaFieldsButton, tr("TMA"));
@@ -175,6 +176,30 @@ void DeviceWindow::BuildLowerArea(QVBoxLayout* layout) {
   row->addWidget(typeBox_);
   row->addWidget(fieldTabs_, 1);
   layout->addLayout(row, 1);
+}
+
+// The antenna of a multi RET or the subunit of a TMA that the pages work
+// on. Shown for those two kinds only: without it a technician could not
+// choose any but the one read last.
+QHBoxLayout* DeviceWindow::BuildSubunitRow() {
+  auto* row = new QHBoxLayout;
+  subunitList_ = new QComboBox(typeBox_);
+  subunitList_->setObjectName(ControlName(kSubunitList));
+  subunitList_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  subunitLabel_ = new QLabel(tr("Selected:"), typeBox_);
+  subunitLabel_->setBuddy(subunitList_);
+  row->addWidget(subunitLabel_);
+  row->addWidget(subunitList_);
+  row->addStretch(1);
+  ShowSubunitRow(false);
+  connect(subunitList_, &QComboBox::activated, this,
+          [this](int entry) { failures_.Guard("the subunit read", [&] { ChooseSubunit(entry); }); });
+  return row;
+}
+
+void DeviceWindow::ShowSubunitRow(bool show) {
+  subunitLabel_->setVisible(show);
+  subunitList_->setVisible(show);
 }
 
 void DeviceWindow::BuildPages() {
@@ -211,11 +236,6 @@ void DeviceWindow::ForBothTabs(F&& f) {
 // the pages, but they are not part of what the window shows.
 void DeviceWindow::BuildHiddenControls() {
   for (int id : {kAlarmText, kSubunitCount, kLastResult, kLastError}) MakeBox(id, this)->hide();
-  subunitList_ = new QComboBox(this);
-  subunitList_->setObjectName(ControlName(kSubunitList));
-  subunitList_->hide();
-  connect(subunitList_, &QComboBox::activated, this,
-          [this](int entry) { failures_.Guard("the subunit read", [&] { ChooseSubunit(entry); }); });
 
   static const struct {
     int Id;
@@ -335,6 +355,7 @@ void DeviceWindow::ShowDeviceType(uint8_t deviceType) {
     default: return;
   }
   bool tma = deviceType == kAldTma;
+  ShowSubunitRow(deviceType != kAldSingleRet);
   deviceTabs_->SwitchTo(tma ? DeviceTabs::kTmaPage : DeviceTabs::kRetPage);
   typeBox_->setTitle(tma ? tr("TMA") : tr("RET"));
   Button(kTmaFieldsButton)->setVisible(tma);

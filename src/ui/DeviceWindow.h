@@ -21,6 +21,8 @@ class UserMessages;
 struct DeviceWindowHooks;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
+class QLabel;
 class QPushButton;
 class QVBoxLayout;
 class TraceLog;
@@ -186,6 +188,8 @@ class DeviceWindow : public QWidget, public DevicePageOwner {
   void BuildLowerArea(QVBoxLayout* layout);
   void BuildHiddenControls();
   void BuildPages();
+  QHBoxLayout* BuildSubunitRow();
+  void ShowSubunitRow(bool show);
   QPushButton* MakeIdentityButton();
   // Both tab controls, the device pages first.
   template <class F>
@@ -207,6 +211,7 @@ class DeviceWindow : public QWidget, public DevicePageOwner {
 
   QGroupBox* typeBox_ = nullptr;
   QComboBox* subunitList_ = nullptr;
+  QLabel* subunitLabel_ = nullptr;
   DeviceTabs* deviceTabs_ = nullptr;
   FieldTabs* fieldTabs_ = nullptr;
 };

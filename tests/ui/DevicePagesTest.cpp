@@ -95,6 +95,10 @@ void DevicePagesTest::pagesAreWhereTheTypeWantsThem() {
     QVERIFY(b.Window(slot).Tabs()->Page(DeviceTabs::kTmaPage)->isHidden());
     QVERIFY(b.Window(slot).Button(W::kTmaFieldsButton)->isHidden());
   }
+  // The subunit list for the kinds that have numbered subunits.
+  QVERIFY(b.Window(1).SubunitList()->isHidden());
+  QVERIFY(!b.Window(2).SubunitList()->isHidden());
+  QVERIFY(!b.Window(3).SubunitList()->isHidden());
   QVERIFY(b.Window(3).Tabs()->Page(DeviceTabs::kRetPage)->isHidden());
   QVERIFY(!b.Window(3).Tabs()->Page(DeviceTabs::kTmaPage)->isHidden());
   QVERIFY(!b.Window(3).Button(W::kTmaFieldsButton)->isHidden());
