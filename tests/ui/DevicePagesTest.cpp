@@ -1,6 +1,8 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPointer>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -85,6 +87,8 @@ class DevicePagesTest : public QObject {
   void choosingASubunitReadsItAgain();
   void clearDisplayEmptiesThePages();
   void noCurrentAldOnlyWarns();
+  void aBusResetDuringACalibrationEndsQuietly();
+  void aBusResetDuringAFirmwareDownloadEndsQuietly();
 };
 
 void DevicePagesTest::pagesAreWhereTheTypeWantsThem() {
@@ -605,6 +609,57 @@ void DevicePagesTest::noCurrentAldOnlyWarns() {
   QCOMPARE(uint64_t{b.link.exchanges}, before);
   QCOMPARE(b.TraceCount("You must select a device first!"), size_t{7});
   QCOMPARE(b.choices, 0);
+}
+
+// The main window's Reset Bus run inside the calibration's wait: the
+// windows go, but the operation still returns into its page, which must
+// still be there until it has.
+void DevicePagesTest::aBusResetDuringACalibrationEndsQuietly() {
+  json site = DeviceWindowsBench::Site({Ret("singleRet", kSingle, {{{"calibrated", false}}})});
+  DevicePagesBench b(site);
+  b.ScanAndList();
+  QPointer<RetOperationPage> page(&b.Ret(1));
+  QPointer<QMdiSubWindow> frame(b.windows.Frame(1));
+  bool reset = false;
+  {
+    PumpWatch watch([&] {
+      if (reset) return;
+      reset = true;
+      b.station.Commands().BroadcastReset();
+      QCoreApplication::processEvents();
+      QVERIFY(!page.isNull());
+    });
+    page->Button(R::kCalibrateButton)->click();
+  }
+  QVERIFY(reset);
+  QVERIFY(!b.windows.HasWindow(1));
+  QCOMPARE(b.table.AldCount(), 0u);
+  QTRY_VERIFY(frame.isNull());
+}
+
+void DevicePagesTest::aBusResetDuringAFirmwareDownloadEndsQuietly() {
+  DevicePagesBench b(Site());
+  b.ScanAndList();
+  b.windows.Raise(1);
+  QPointer<RetOperationPage> page(&b.Ret(1));
+  QPointer<QMdiSubWindow> frame(b.windows.Frame(1));
+  b.chosen.push_back(b.File("fw.bin", std::vector<uint8_t>(1000, 0x42)));
+  int blocks = 0;
+  {
+    PumpWatch watch([&] {
+      if (++blocks != 3) return;
+      b.station.Commands().BroadcastReset();
+      QCoreApplication::processEvents();
+      QVERIFY(!page.isNull());
+    });
+    page->Button(R::kFirmwareButton)->click();
+  }
+  QVERIFY(blocks >= 3);
+  // The reset device takes no more blocks; nothing was reconnected.
+  QVERIFY(b.TracedLine("ERR", "AISG", "001", "Firmware downloading failed!"));
+  QCOMPARE(b.DeviceState(kSingle)["downloads"].get<int>(), 0);
+  QCOMPARE(b.reconnects, 0);
+  QTRY_VERIFY(frame.isNull());
 }
 
 QTEST_MAIN(DevicePagesTest)
