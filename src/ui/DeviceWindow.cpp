@@ -1,12 +1,15 @@
 #include "ui/DeviceWindow.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -15,12 +18,22 @@
 #include "bus/AldAlarmRead.h"
 #include "bus/CommFailureReporter.h"
 #include "bus/SelectedAld.h"
+#include "bus/UserMessages.h"
 #include "core/MessagePump.h"
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
+#include "layer7/FirmwareFile.h"
 #include "layer7/Vocabulary.h"
 #include "ui/CaptionColor.h"
 #include "ui/ColorEdit.h"
+#include "ui/DevicePage.h"
+#include "ui/DevicePageParts.h"
+#include "ui/DeviceTabs.h"
+#include "ui/DeviceWindowHooks.h"
+#include "ui/FieldTabs.h"
+#include "ui/PageWindowCalls.h"
+#include "ui/RetOperationPage.h"
+#include "ui/TmaOperationPage.h"
 
 namespace {
 
@@ -41,16 +54,24 @@ bool IsReadFailure(ResultCode r) {
   return r >= kTimeout && r <= kLayer7Notification;
 }
 
+// Which of the two operation pages shows, for every window: button 1022
+// flips it.
+bool tmaPageToggled = false;
+
+constexpr int kSerialLength = 17;
+constexpr int kProductLength = 15;
+
 }  // namespace
 
-DeviceWindow::DeviceWindow(uint8_t slot, AisgLayer7& layer7, AldTable& table, TraceLog& log,
-                           CommFailureReporter& failures, RowRefresher refreshRows, QWidget* parent)
+DeviceWindow::DeviceWindow(uint8_t slot, const Parts& parts, RowRefresher refreshRows, QWidget* parent)
     : QWidget(parent),
       slot_(slot),
-      layer7_(layer7),
-      table_(table),
-      log_(log),
-      failures_(failures),
+      layer7_(parts.Layer7),
+      table_(parts.Table),
+      log_(parts.Log),
+      failures_(parts.Failures),
+      messages_(parts.Messages),
+      hooks_(parts.Hooks),
       refreshRows_(std::move(refreshRows)) {
   setObjectName(QStringLiteral("deviceWindow%1").arg(slot));
   // The window itself takes the focus when it is activated, so that no box
@@ -118,35 +139,103 @@ void DeviceWindow::BuildInfoBox(QVBoxLayout* layout) {
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
   grid->setColumnMinimumWidth(2, QFontMetrics(font()).averageCharWidth() * 2);
-  layout->addWidget(info);
+  auto* row = new QHBoxLayout;
+  row->addWidget(info, 1);
+  row->addWidget(MakeIdentityButton());
+  layout->addLayout(row);
 }
 
-// The "Type" box will hold the RET and TMA operation pages and the area
-// beside it the device data field pages.
-// TODO(#14): the two tab controls with their pages, the TMA fields button
-// (1025) and the vertical identity SET button (1009) of the service mode.
+// Tall and narrow beside the identity boxes it writes; only the service
+// mode shows it.
+QPushButton* DeviceWindow::MakeIdentityButton() {
+  QPushButton* button = MakeButton(kWriteIdentityButton, QStringLiteral("S\nE\nT"));
+  button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+  button->setMaximumWidth(QFontMetrics(font()).horizontalAdvance(QStringLiteral("WW")) + 12);
+  button->setToolTip(tr("Write the identity to the device"));
+  button->setEnabled(false);
+  button->hide();
+  Bind(kWriteIdentityButton, "Write Identity", &DeviceWindow::WriteIdentity);
+  return button;
+}
+
+// The operation pages inside the "Type" box, the field pages beside it,
+// wide enough for two of them side by side.
 void DeviceWindow::BuildLowerArea(QVBoxLayout* layout) {
   auto* row = new QHBoxLayout;
   typeBox_ = new QGroupBox(tr("Type"), this);
   typeBox_->setObjectName(ControlName(kTypeBox));
-  typeBox_->setMinimumSize(QFontMetrics(font()).averageCharWidth() * 40, QFontMetrics(font()).height() * 12);
-  auto* fields = new QWidget(this);
-  fields->setObjectName(QStringLiteral("fieldsArea"));
-  fields->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  auto* typeLayout = new QVBoxLayout(typeBox_);
+  typeLayout->addLayout(BuildSubunitRow());
+  BuildPages();
+  typeLayout->addWidget(deviceTabs_, 1);
+  QPushButton* tmaFields = MakeButton(kTmaFieldsButton, tr("TMA"));
+  tmaFields->setToolTip(tr("Show the TMA fields"));
+  tmaFields->hide();
+  typeLayout->addWidget(tmaFields, 0, Qt::AlignLeft);
+  fieldTabs_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   row->addWidget(typeBox_);
-  row->addWidget(fields, 1);
+  row->addWidget(fieldTabs_, 1);
   layout->addLayout(row, 1);
+}
+
+// The antenna of a multi RET or the subunit of a TMA that the pages work
+// on. Shown for those two kinds only: without it a technician could not
+// choose any but the one read last.
+QHBoxLayout* DeviceWindow::BuildSubunitRow() {
+  auto* row = new QHBoxLayout;
+  subunitList_ = new QComboBox(typeBox_);
+  subunitList_->setObjectName(ControlName(kSubunitList));
+  subunitList_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  subunitLabel_ = new QLabel(tr("Selected:"), typeBox_);
+  subunitLabel_->setBuddy(subunitList_);
+  row->addWidget(subunitLabel_);
+  row->addWidget(subunitList_);
+  row->addStretch(1);
+  ShowSubunitRow(false);
+  connect(subunitList_, &QComboBox::activated, this,
+          [this](int entry) { failures_.Guard("the subunit read", [&] { ChooseSubunit(entry); }); });
+  return row;
+}
+
+void DeviceWindow::ShowSubunitRow(bool show) {
+  subunitLabel_->setVisible(show);
+  subunitList_->setVisible(show);
+}
+
+void DeviceWindow::BuildPages() {
+  DeviceWindowHooks const& hooks = hooks_;
+  DevicePageParts parts{
+      layer7_,
+      table_,
+      log_,
+      messages_,
+      [&hooks]() -> std::optional<std::string> { return hooks.ChooseFile ? hooks.ChooseFile() : std::nullopt; },
+      *this};
+  PageWindowCalls calls;
+  calls.Guard = [this](const char* activity, const std::function<void()>& f) { failures_.Guard(activity, f); };
+  calls.EnableCommands = [this](bool enable) { EnableCommands(enable); };
+  calls.RefreshRow = [this](uint8_t slot, uint8_t subunit) { RefreshRows(slot, subunit); };
+  deviceTabs_ = new DeviceTabs(parts, hooks_, calls, this);
+  fieldTabs_ = new FieldTabs(parts, this);
+}
+
+RetOperationPage* DeviceWindow::RetPage() const {
+  return deviceTabs_->RetPage();
+}
+TmaOperationPage* DeviceWindow::TmaPage() const {
+  return deviceTabs_->TmaPage();
+}
+
+template <class F>
+void DeviceWindow::ForBothTabs(F&& f) {
+  f(*deviceTabs_);
+  f(*fieldTabs_);
 }
 
 // Hidden controls: they are written to like the shown ones and read by
 // the pages, but they are not part of what the window shows.
 void DeviceWindow::BuildHiddenControls() {
   for (int id : {kAlarmText, kSubunitCount, kLastResult, kLastError}) MakeBox(id, this)->hide();
-  subunitList_ = new QComboBox(this);
-  subunitList_->setObjectName(ControlName(kSubunitList));
-  subunitList_->hide();
-  connect(subunitList_, &QComboBox::activated, this,
-          [this](int entry) { failures_.Guard("the subunit read", [&] { ChooseSubunit(entry); }); });
 
   static const struct {
     int Id;
@@ -157,8 +246,7 @@ void DeviceWindow::BuildHiddenControls() {
                   {kDownloadButton, "DOWNLOAD"},     {kGetAllButton, "GET ALL"},
                   {kClearAllButton, "CLEAR ALL"},    {kClearEepromButton, "CLEAR EEPROM"},
                   {kGetSubunitsButton, "GET"},       {kAntennaPageButton, "ANTENNA"},
-                  {kOperatorPageButton, "OPERATOR"}, {kTogglePageButton, "<->"},
-                  {kTmaFieldsButton, "TMA"}};
+                  {kOperatorPageButton, "OPERATOR"}, {kTogglePageButton, "<->"}};
   for (const auto& b : kButtons) MakeButton(b.Id, tr(b.Caption))->hide();
   Bind(kResetButton, "Reset", &DeviceWindow::ResetDevice);
   Bind(kGetInfoButton, "Get Info", &DeviceWindow::GetInfo);
@@ -169,6 +257,11 @@ void DeviceWindow::BuildHiddenControls() {
   Bind(kClearAllButton, "Clear All", &DeviceWindow::ClearDisplay);
   Bind(kClearEepromButton, "Clear EEPROM", &DeviceWindow::ClearEeprom);
   Bind(kGetSubunitsButton, "the subunit count", &DeviceWindow::GetSubunits);
+  Bind(kTogglePageButton, "the page toggle", &DeviceWindow::TogglePage);
+  connect(Button(kAntennaPageButton), &QPushButton::clicked, this, [this] { ShowFieldPage(FieldTabs::kAntennaPage); });
+  connect(Button(kOperatorPageButton), &QPushButton::clicked, this,
+          [this] { ShowFieldPage(FieldTabs::kOperatorPage); });
+  connect(Button(kTmaFieldsButton), &QPushButton::clicked, this, [this] { ShowFieldPage(FieldTabs::kTmaPage); });
 }
 
 // Boxes start black on white and locked: they show the device, they are
@@ -234,7 +327,8 @@ void DeviceWindow::ClearDisplay() {
                  kLastError}) {
     Box(id)->clear();
   }
-  // TODO(#14): ClearAll on the fields and the device tab controls.
+  fieldTabs_->ClearAll();
+  deviceTabs_->ClearAll();
   for (QPushButton* button : findChildren<QPushButton*>()) CaptionColor::Set(button, kBlack);
 }
 
@@ -246,33 +340,58 @@ void DeviceWindow::ShowLinkLost() {
 }
 
 void DeviceWindow::ShowDeviceType(uint8_t deviceType) {
-  // TODO(#14): SetDeviceTypeAll on both tab controls, the RET or TMA page
-  // shown, and the TMA fields button (1025) shown for a TMA only.
+  ForBothTabs([deviceType](PageTabs& tabs) { tabs.SetDeviceTypeAll(deviceType); });
   switch (deviceType) {
     case kAldSingleRet:
       Button(kGetSubunitsButton)->setEnabled(false);
       subunitList_->setEnabled(false);
       Box(kSubunitCount)->setText(QStringLiteral("1"));
-      typeBox_->setTitle(tr("RET"));
       break;
     case kAldMultiRet:
     case kAldTma:
       Button(kGetSubunitsButton)->setEnabled(true);
       subunitList_->setEnabled(true);
-      typeBox_->setTitle(deviceType == kAldTma ? tr("TMA") : tr("RET"));
       break;
-    default: break;
+    default: return;
   }
+  bool tma = deviceType == kAldTma;
+  ShowSubunitRow(deviceType != kAldSingleRet);
+  deviceTabs_->SwitchTo(tma ? DeviceTabs::kTmaPage : DeviceTabs::kRetPage);
+  typeBox_->setTitle(tma ? tr("TMA") : tr("RET"));
+  Button(kTmaFieldsButton)->setVisible(tma);
+}
+
+void DeviceWindow::TogglePage() {
+  tmaPageToggled = !tmaPageToggled;
+  deviceTabs_->SwitchTo(tmaPageToggled ? DeviceTabs::kTmaPage : DeviceTabs::kRetPage);
+  typeBox_->setTitle(tmaPageToggled ? tr("TMA") : tr("RET"));
+}
+
+void DeviceWindow::ShowFieldPage(int index) {
+  fieldTabs_->ShowOnly(index);
 }
 
 void DeviceWindow::EnableCommands(bool enable) {
   commandsEnabled_ = enable;
-  // TODO(#14): EnableCommands on the RET, antenna and operator pages.
+  RetPage()->EnableCommands(enable);
+  fieldTabs_->Page(FieldTabs::kAntennaPage)->EnableCommands(enable);
+  fieldTabs_->Page(FieldTabs::kOperatorPage)->EnableCommands(enable);
 }
 
+// Off while a calibration of every RET runs.
 void DeviceWindow::EnableRetTab(bool enable) {
   retTabEnabled_ = enable;
-  // TODO(#14): enable or disable the RET page.
+  RetPage()->setEnabled(enable);
+}
+
+// The identity boxes are where a technician types the new identity; out
+// of service mode they only show the device's.
+void DeviceWindow::SetServiceMode(bool on) {
+  serviceMode_ = on;
+  QPushButton* button = Button(kWriteIdentityButton);
+  button->setEnabled(on);
+  button->setVisible(on);
+  for (int id : {kUniqueId, kProductNumber, kHardwareVersion}) Box(id)->SetLocked(!on);
 }
 
 // ---- Operations ----
@@ -386,6 +505,56 @@ void DeviceWindow::ClearEeprom() {
   }
 }
 
+// The two lengths are the widths of the fields the device stores them in;
+// a shorter or longer text is refused before anything is sent. The texts
+// are stored in the record whatever the device answered, and read back.
+void DeviceWindow::WriteIdentity() {
+  uint8_t slot = RequireAld();
+  if (slot == 0) return;
+  VendorCommand command;
+  command.Operation = VendorCommand::kWriteIdentity;
+  command.SerialNumber = Box(kUniqueId)->text().toStdString();
+  command.ProductNumber = Box(kProductNumber)->text().toStdString();
+  command.HardwareVersion = Box(kHardwareVersion)->text().toStdString();
+  if (Box(kUniqueId)->text().size() != kSerialLength) {
+    messages_.ShowMessage("", "Serial Number should be 17 characters long. Set not allowed", UserMessages::Icon::kNone);
+    return;
+  }
+  if (Box(kProductNumber)->text().size() != kProductLength) {
+    messages_.ShowMessage("", "Product Number should be 15 characters long. Set not allowed",
+                          UserMessages::Icon::kNone);
+    return;
+  }
+  AldRecord& ald = table_.Record(slot);
+  ShowResult(layer7_.VendorSpecific(ald.Address, command), Button(kWriteIdentityButton));
+  layer7_.StoreIdentity(slot, command);
+  RefreshRows(slot, ald.SelectedSubunit);
+  GetInfoOf(slot);
+}
+
+ResultCode DeviceWindow::Download() {
+  FirmwareFile::ChooseFile choose = [this]() -> std::optional<std::string> {
+    return hooks_.ChooseFile ? hooks_.ChooseFile() : std::nullopt;
+  };
+  ResultCode r = FirmwareFile::DownloadFirmware(layer7_, choose);
+  if (r == kSuccess && hooks_.AfterFirmware) hooks_.AfterFirmware();
+  return r;
+}
+
+// Events are processed meanwhile, as in every other wait for the device:
+// the windows repaint and the technician's commands run. No event loop of
+// its own, which would delete a window closed meanwhile under this call.
+void DeviceWindow::Pause(int milliseconds) {
+  if (hooks_.Pause) {
+    hooks_.Pause(milliseconds);
+    return;
+  }
+  QTimer done;
+  done.setSingleShot(true);
+  done.start(milliseconds);
+  while (done.isActive()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 template <class F>
 void DeviceWindow::WhileRunning(QPushButton* button, const QString& caption, F&& f) {
   struct Restore {
@@ -438,7 +607,7 @@ void DeviceWindow::RefreshAldOf(uint8_t slot) {
   }
   GetAlarmsOf(slot);
   PumpMessages();
-  // TODO(#14): RefreshAll on the device tab control, then on the fields one.
+  ForBothTabs([](PageTabs& tabs) { tabs.RefreshAll(); });
   RefreshRows(slot, table_.Record(slot).SelectedSubunit);
 }
 
@@ -461,7 +630,7 @@ void DeviceWindow::RefreshAllSubunitsOf(uint8_t slot) {
     }
     GetAlarmsOf(slot);
     PumpMessages();
-    // TODO(#14): RefreshAll on both tab controls.
+    ForBothTabs([](PageTabs& tabs) { tabs.RefreshAll(); });
     RefreshRows(slot, n);
   }
 }
@@ -479,7 +648,7 @@ void DeviceWindow::LoadAld(uint8_t slot) {
     if (HasNumberedSubunits(ald.DeviceType)) GetSubunitsOf(slot);
     ReadAlarms(slot, ald.DeviceType == kAldSingleRet ? uint8_t{0} : n);
     RefreshRows(slot, kAllSubunits);
-    // TODO(#14): LoadAll with the slot on both tab controls.
+    ForBothTabs([slot](PageTabs& tabs) { tabs.LoadAll(slot); });
     RefreshRows(slot, n);
   }
 }

@@ -7,13 +7,22 @@
 #include <string>
 
 #include "layer7/ResultCode.h"
+#include "ui/DevicePageOwner.h"
 
 class AisgLayer7;
 class AldTable;
 class ColorEdit;
 class CommFailureReporter;
+class DeviceTabs;
+class FieldTabs;
+class RetOperationPage;
+class TmaOperationPage;
+class UserMessages;
+struct DeviceWindowHooks;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
+class QLabel;
 class QPushButton;
 class QVBoxLayout;
 class TraceLog;
@@ -33,7 +42,7 @@ struct AldRecord;
 // Controls keep the ids of the window's layout as object names ("ctl1098"),
 // the hidden ones included: those hold results that other parts read but a
 // technician never sees.
-class DeviceWindow : public QWidget {
+class DeviceWindow : public QWidget, public DevicePageOwner {
   Q_OBJECT
 
  public:
@@ -57,6 +66,7 @@ class DeviceWindow : public QWidget {
   static constexpr int kSubscribeButton = 1006;
   static constexpr int kDownloadButton = 1007;
   static constexpr int kClearEepromButton = 1008;
+  static constexpr int kWriteIdentityButton = 1009;
   static constexpr int kGetAllButton = 1010;
   static constexpr int kClearAllButton = 1011;
   static constexpr int kGetSubunitsButton = 1021;
@@ -70,10 +80,20 @@ class DeviceWindow : public QWidget {
   // every row of the slot.
   using RowRefresher = std::function<void(uint8_t slot, uint8_t subunit)>;
 
-  // A serial port failure in an operation started from one of the
-  // window's own controls ends there and goes to failures.
-  DeviceWindow(uint8_t slot, AisgLayer7& layer7, AldTable& table, TraceLog& log, CommFailureReporter& failures,
-               RowRefresher refreshRows, QWidget* parent = nullptr);
+  // The bus side and the program around the window it works with.
+  struct Parts {
+    AisgLayer7& Layer7;
+    AldTable& Table;
+    TraceLog& Log;
+    // A serial port failure in an operation started from one of the
+    // window's own controls ends there and goes to Failures.
+    CommFailureReporter& Failures;
+    UserMessages& Messages;
+    // Read at each use, so that hooks set later apply to open windows.
+    const DeviceWindowHooks& Hooks;
+  };
+
+  DeviceWindow(uint8_t slot, const Parts& parts, RowRefresher refreshRows, QWidget* parent = nullptr);
 
   uint8_t Slot() const { return slot_; }
   // "ALD #n".
@@ -83,13 +103,28 @@ class DeviceWindow : public QWidget {
 
   // Operations on the current ALD.
   void GetInfo();
-  void GetAlarms();
+  void GetAlarms() override;
   void GetSubunits();
   void ResetDevice();
   void SelfTest();
   void SubscribeAlarms();
   void ClearEeprom();
-  void RefreshAld();
+  // Writes the identity typed into the three unlocked boxes (service mode).
+  void WriteIdentity();
+  void RefreshAld() override;
+  // The firmware download of the current ALD and, after it, the device's
+  // reconnection when the program does it.
+  ResultCode Download() override;
+  void Pause(int milliseconds) override;
+  // The service code in the tilt box: the identity boxes open for writing
+  // and the vertical SET button shows.
+  void SetServiceMode(bool on) override;
+  bool ServiceMode() const { return serviceMode_; }
+  // Button 1022: the RET and TMA pages change places (one flag for all
+  // windows).
+  void TogglePage();
+  // Buttons 1023 to 1025: the one field page alone.
+  void ShowFieldPage(int index);
   void RefreshAllSubunits();
   void GetAll();
   // Choosing entry k of the subunit list: subunit k + 1, read again.
@@ -102,8 +137,8 @@ class DeviceWindow : public QWidget {
   // Display only.
   // The result's name in the result boxes; a button, when given, takes
   // the result's colour in its caption.
-  void ShowResult(ResultCode result, QPushButton* button);
-  void ShowAlarmStatus(const QString& text, bool alarmed);
+  void ShowResult(ResultCode result, QPushButton* button) override;
+  void ShowAlarmStatus(const QString& text, bool alarmed) override;
   void ShowAlarmText(const QString& text);
   void ClearAlarmBoxes();
   void ClearDisplay();
@@ -119,6 +154,10 @@ class DeviceWindow : public QWidget {
   QPushButton* Button(int id) const;
   QComboBox* SubunitList() const { return subunitList_; }
   QGroupBox* TypeBox() const { return typeBox_; }
+  DeviceTabs* Tabs() const { return deviceTabs_; }
+  FieldTabs* Fields() const { return fieldTabs_; }
+  RetOperationPage* RetPage() const;
+  TmaOperationPage* TmaPage() const;
 
  private:
   // The current ALD's slot; 0, after the warning trace, when there is none.
@@ -148,6 +187,13 @@ class DeviceWindow : public QWidget {
   void BuildInfoBox(QVBoxLayout* layout);
   void BuildLowerArea(QVBoxLayout* layout);
   void BuildHiddenControls();
+  void BuildPages();
+  QHBoxLayout* BuildSubunitRow();
+  void ShowSubunitRow(bool show);
+  QPushButton* MakeIdentityButton();
+  // Both tab controls, the device pages first.
+  template <class F>
+  void ForBothTabs(F&& f);
   ColorEdit* MakeBox(int id, QWidget* parent);
   QPushButton* MakeButton(int id, const QString& caption);
 
@@ -156,10 +202,16 @@ class DeviceWindow : public QWidget {
   AldTable& table_;
   TraceLog& log_;
   CommFailureReporter& failures_;
+  UserMessages& messages_;
+  const DeviceWindowHooks& hooks_;
   RowRefresher refreshRows_;
   bool commandsEnabled_ = true;
   bool retTabEnabled_ = true;
+  bool serviceMode_ = false;
 
   QGroupBox* typeBox_ = nullptr;
   QComboBox* subunitList_ = nullptr;
+  QLabel* subunitLabel_ = nullptr;
+  DeviceTabs* deviceTabs_ = nullptr;
+  FieldTabs* fieldTabs_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -13,8 +14,28 @@
 
 DeviceWindowsQt::DeviceWindowsQt(QMdiArea& area, AisgLayer7& layer7, AldTable& table, TraceLog& log,
                                  UserMessages& messages, QObject* parent)
-    : QObject(parent), area_(area), layer7_(layer7), table_(table), log_(log), failures_(log, messages) {
+    : QObject(parent),
+      area_(area),
+      layer7_(layer7),
+      table_(table),
+      log_(log),
+      messages_(messages),
+      failures_(log, messages) {
   connect(&area_, &QMdiArea::subWindowActivated, this, &DeviceWindowsQt::OnSubWindowActivated);
+  SetHooks({});
+}
+
+// The downloads' choice: any file ("All Files (*.*)").
+void DeviceWindowsQt::SetHooks(DeviceWindowHooks hooks) {
+  if (!hooks.ChooseFile) {
+    QMdiArea* area = &area_;
+    hooks.ChooseFile = [area]() -> std::optional<std::string> {
+      QString path = QFileDialog::getOpenFileName(area->window(), QString(), QString(), tr("All Files (*)"));
+      if (path.isEmpty()) return std::nullopt;
+      return path.toStdString();
+    };
+  }
+  hooks_ = std::move(hooks);
 }
 
 // The windows call back into this object; none may outlive it.
@@ -84,7 +105,7 @@ void DeviceWindowsQt::OpenWindow(uint8_t slot) {
   auto refresh = [this](uint8_t s, uint8_t subunit) {
     if (refreshRows_) refreshRows_(s, subunit);
   };
-  auto* view = new DeviceWindow(slot, layer7_, table_, log_, failures_, refresh);
+  auto* view = new DeviceWindow(slot, {layer7_, table_, log_, failures_, messages_, hooks_}, refresh);
   // The styles draw a title bar's close button with its window menu, and
   // a sub-window gets that menu with any title bar button: so the frame has
   // a title and no buttons (the document area shows it as a tab anyway).

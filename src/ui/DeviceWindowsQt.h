@@ -11,6 +11,7 @@
 
 #include "bus/CommFailureReporter.h"
 #include "bus/DeviceWindows.h"
+#include "ui/DeviceWindowHooks.h"
 
 class AisgLayer7;
 class AldTable;
@@ -71,6 +72,15 @@ class DeviceWindowsQt : public QObject, public DeviceWindows {
   // they changed its state (the main window passes the list's update).
   void SetRowRefresher(std::function<void(uint8_t slot, uint8_t subunit)> refresher);
 
+  // What the windows need from the program: file choice, calibrate all,
+  // the reconnection after a firmware download, the pauses. Applies to the
+  // windows already open too. Without a file chooser set, the platform's
+  // file-open dialog is used.
+  void SetHooks(DeviceWindowHooks hooks);
+  DeviceWindowHooks& Hooks() { return hooks_; }
+  // The table the windows show.
+  AldTable& Table() const { return table_; }
+
   // The slot's window, null when it has none. User-interface thread.
   DeviceWindow* Window(uint8_t slot) const;
   DeviceWindow* ActiveWindow() const;
@@ -102,7 +112,9 @@ class DeviceWindowsQt : public QObject, public DeviceWindows {
   AisgLayer7& layer7_;
   AldTable& table_;
   TraceLog& log_;
+  UserMessages& messages_;
   CommFailureReporter failures_;
+  DeviceWindowHooks hooks_;
   std::function<void(uint8_t, uint8_t)> refreshRows_;
 
   std::map<uint8_t, Entry> windows_;  // user-interface thread only

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QByteArray>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMdiArea>
@@ -91,6 +92,27 @@ void MainWindow::MakeBus() {
   AisgHdlc& link = layer7_->Link();
   settings_->SetExchangeTimingSink([&link](bool fast, uint32_t guardMs) { link.SetExchangeTiming(fast, guardMs); });
   lossForwarder_ = std::make_unique<LinkLossForwarder>(layer7_->Link(), [this](uint8_t slot) { ShowLinkLost(slot); });
+  ConnectDeviceWindowHooks();
+}
+
+// After a firmware download the device restarts: about ten seconds before
+// it is addressed and connected again, when the options say so.
+void MainWindow::ConnectDeviceWindowHooks() {
+  DeviceWindowHooks hooks;
+  hooks.CalibrateAll = [this] { station_->Commands().CalibrateAllRets(); };
+  hooks.AfterFirmware = [this] {
+    if (settings_->DownloadAutoconnect.Load() != 1) return;
+    constexpr int kRestartWaits = 20;
+    constexpr int kRestartWaitMs = 500;
+    for (int i = 0; i < kRestartWaits; ++i) {
+      QTimer wait;
+      wait.setSingleShot(true);
+      wait.start(kRestartWaitMs);
+      while (wait.isActive() && !closing_) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    station_->Commands().ReaddressSelected();
+  };
+  windows_->SetHooks(std::move(hooks));
 }
 
 // The worker goes first: it may still be reporting into the windows.

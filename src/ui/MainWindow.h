@@ -163,6 +163,7 @@ class MainWindow : public QMainWindow, public BusView {
 
  private:
   void MakeBus();
+  void ConnectDeviceWindowHooks();
   void MakeActions();
   QAction* AddAction(int command, const QString& text, const QString& tip = QString());
   void MakeLookActions();

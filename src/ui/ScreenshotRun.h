@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <cstddef>
+#include <cstdint>
 
 class MainWindow;
 class PortInventory;
@@ -25,6 +26,8 @@ class ScreenshotRun : public QObject {
  private:
   void Check();
   void Grab();
+  bool GrabDeviceWindows();
+  bool GrabDownload(uint8_t slot);
   bool Save(QWidget& widget, const QString& name);
 
   MainWindow& window_;

@@ -1,0 +1,15 @@
+#include "ui/DeviceTabs.h"
+
+#include "ui/DevicePageParts.h"
+#include "ui/RetOperationPage.h"
+#include "ui/TmaOperationPage.h"
+
+DeviceTabs::DeviceTabs(const DevicePageParts& parts, const DeviceWindowHooks& hooks, const PageWindowCalls& calls,
+                       QWidget* parent)
+    : PageTabs(Width::kNarrow, parent),
+      ret_(new RetOperationPage(parts, hooks, calls, this)),
+      tma_(new TmaOperationPage(parts, calls, this)) {
+  setObjectName(QStringLiteral("ctl%1").arg(kId));
+  AddPage(tr("RET"), ret_);
+  AddPage(tr("TMA"), tma_);
+}
