@@ -92,17 +92,18 @@ TEST(CliEntry, EmptyValuesAreUsageErrors) {
   EXPECT_EQ(sim.Device(kRet)["subunits"][0]["tilt"], 20);
 }
 
-// Gains beyond the subunit's limits were cut into 4 dB, and gains off its
-// resolution's grid truncated. The limits are read from the subunit; what
+// Gains beyond the subunit's limits were cut into 4 dB. A gain travels in
+// quarters of a dB: finer entries are cut toward zero, as the window's page
+// does, and must then be on the subunit's grid. The limits are read from the subunit; what
 // is refused names them and the allowed gains nearest to the one asked.
 TEST(CliEntry, TmaGainMustBeOneTheSubunitAllows) {
   CliSimBus sim{CliSimBus::Tma(kTma)};
   const std::vector<std::pair<std::string, std::string>> refused = {
       {"68", "Gain 68 dB is not allowed: the TMA allows 4.0 to 15.0 dB in steps of 0.25 dB; nearest allowed: 15.0 dB"},
       {"-60", "Gain -60 dB is not allowed: the TMA allows 4.0 to 15.0 dB in steps of 0.25 dB; nearest allowed: 4.0 dB"},
-      {"10.1",
-       "Gain 10.1 dB is not allowed: the TMA allows 4.0 to 15.0 dB in steps of 0.25 dB; nearest allowed: 10.0 or "
-       "10.25 dB"},
+      {"15.25",
+       "Gain 15.25 dB is not allowed: the TMA allows 4.0 to 15.0 dB in steps of 0.25 dB; nearest allowed: "
+       "15.0 dB"},
   };
   for (const auto& [gain, message] : refused) {
     CliHarness::Run run = sim.Cli({"--json", "tma", "1", "gain", "--set", gain});
@@ -119,6 +120,9 @@ TEST(CliEntry, TmaGainMustBeOneTheSubunitAllows) {
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, "ALD 1.1 gain set to 10.2 dB\n");
   EXPECT_EQ(sim.Device(kTma)["subunits"][0]["gain"], 41);
+  run = sim.Cli({"tma", "1", "gain", "--set", "10.1"});
+  EXPECT_EQ(run.Out, "ALD 1.1 gain set to 10.0 dB\n") << run.Err;
+  EXPECT_EQ(sim.Device(kTma)["subunits"][0]["gain"], 40);
 }
 
 // The device-wide alarm status of a multi RET carries every antenna's

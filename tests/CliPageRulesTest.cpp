@@ -112,6 +112,9 @@ TEST(CliPageRules, TmaGainWithinTheLimitsOnTheResolutionGrid) {
   EXPECT_EQ(TmaPage::CheckGain("68", limits).Message,
             "Gain 68 dB is not allowed: the TMA allows 4.0 to 12.0 dB in steps of 0.5 dB; nearest allowed: 12.0 dB");
   EXPECT_EQ(TmaPage::CheckGain("-60", limits).Verdict, TmaPage::GainCheck::Status::kNotAllowed);
+  EXPECT_EQ(TmaPage::CheckGain("10.7", limits).Quarters, 42) << "cut toward zero to the quarter dB, then allowed";
+  EXPECT_EQ(TmaPage::CheckGain("10.3", {16, 48, 4}).Quarters, 41);
+  EXPECT_EQ(TmaPage::CheckGain("-0.2", {0, 48, 4}).Quarters, 0) << "cut toward zero, not down";
   EXPECT_EQ(TmaPage::CheckGain("", limits).Verdict, TmaPage::GainCheck::Status::kNotAllowed);  // 0 dB
   g = TmaPage::CheckGain("2,5", limits);
   EXPECT_EQ(g.Verdict, TmaPage::GainCheck::Status::kInvalid);
@@ -119,7 +122,7 @@ TEST(CliPageRules, TmaGainWithinTheLimitsOnTheResolutionGrid) {
   // A resolution of 0 is the step a gain travels in; a finer one than a
   // quarter allows only the gains a quarter-dB octet carries.
   EXPECT_EQ(TmaPage::CheckGain("4.25", {16, 48, 0}).Quarters, 17);
-  EXPECT_EQ(TmaPage::CheckGain("4.0625", {16, 48, 1}).Verdict, TmaPage::GainCheck::Status::kNotAllowed);
+  EXPECT_EQ(TmaPage::CheckGain("4.0625", {16, 48, 1}).Quarters, 16);
   EXPECT_EQ(TmaPage::CheckGain("4.25", {16, 48, 1}).Quarters, 17);
   EXPECT_EQ(TmaPage::CheckGain("12", {48, 48, 4}).Quarters, 48);
   EXPECT_EQ(TmaPage::CheckGain("11", {48, 48, 4}).Message, "Gain 11 dB is not allowed: the TMA allows only 12.0 dB");

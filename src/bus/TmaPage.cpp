@@ -63,9 +63,13 @@ GainCheck CheckGain(const std::string& text, const GainLimits& limits) {
     return check;
   }
   std::vector<int> allowed = AllowedSixteenths(limits);
-  double wanted = *db * 16.0;
-  double nearest = std::round(wanted);
-  bool onGrid = std::fabs(wanted - nearest) < 1e-6 && std::binary_search(allowed.begin(), allowed.end(), nearest);
+  // A gain travels in quarters of a dB: what is typed finer than that is
+  // cut toward zero first (10.3 dB goes as 41 quarters), and the quarter
+  // gain must then be one the subunit allows.
+  double quarters = std::trunc(*db * 4.0 + (*db < 0 ? -1e-9 : 1e-9));
+  double wanted = quarters * kSixteenthsPerQuarter;
+  double nearest = wanted;
+  bool onGrid = std::binary_search(allowed.begin(), allowed.end(), nearest);
   if (!onGrid) {
     check.Verdict = GainCheck::Status::kNotAllowed;
     check.Message = allowed.empty()

@@ -40,10 +40,11 @@ struct GainCheck {
   std::string Message;   // kInvalidGain, or the limits and the nearest allowed gains
 };
 
-// SET GAIN with the subunit's limits: a decimal number of dB (empty is 0)
-// that is one of the gains the subunit allows, from the minimum up in steps
-// of the resolution to the maximum, and that a quarter-dB octet carries
-// exactly. Anything else is refused with the allowed gains nearest to it.
+// SET GAIN with the subunit's limits: a decimal number of dB (empty is 0),
+// cut toward zero to the quarter dB a gain travels in, that is then one of
+// the gains the subunit allows, from the minimum up in steps of the
+// resolution to the maximum. Anything else is refused with the allowed
+// gains nearest to it.
 GainCheck CheckGain(const std::string& text, const GainLimits& limits);
 
 // "%.1f" of the octet x 0.25.

@@ -1,19 +1,13 @@
 #include "ui/FieldPageFactory.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
+#include "ui/AntennaFieldsPage.h"
+#include "ui/OperatorFieldsPage.h"
+#include "ui/TmaFieldsPage.h"
 
-#include "ui/DevicePage.h"
-#include "ui/DevicePageParts.h"
-
-// TODO(#14): the antenna, operator and TMA field pages in place of these
-// empty ones.
 DevicePage* MakeFieldPage(int which, const DevicePageParts& parts, QWidget* parent) {
-  (void)parts;
-  static const char* const kNames[] = {"antennaFieldsPage", "operatorFieldsPage", "tmaFieldsPage"};
-  auto* page = new DevicePage(parent);
-  page->setObjectName(QString::fromLatin1(kNames[which >= 0 && which < 3 ? which : 0]));
-  auto* layout = new QVBoxLayout(page);
-  layout->addWidget(new QLabel(page));
-  return page;
+  switch (which) {
+    case 1: return new OperatorFieldsPage(parts, parent);
+    case 2: return new TmaFieldsPage(parts, parent);
+    default: return new AntennaFieldsPage(parts, parent);
+  }
 }

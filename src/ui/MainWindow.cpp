@@ -29,6 +29,7 @@
 #include "ui/DeviceWindowsQt.h"
 #include "ui/LinkLossForwarder.h"
 #include "ui/OutputPane.h"
+#include "ui/ProcedureProgress.h"
 #include "ui/PropertiesPane.h"
 
 namespace {
@@ -93,6 +94,12 @@ void MainWindow::MakeBus() {
   settings_->SetExchangeTimingSink([&link](bool fast, uint32_t guardMs) { link.SetExchangeTiming(fast, guardMs); });
   lossForwarder_ = std::make_unique<LinkLossForwarder>(layer7_->Link(), [this](uint8_t slot) { ShowLinkLost(slot); });
   ConnectDeviceWindowHooks();
+  // Calibrations and downloads run for minutes: their progress stays in
+  // view in the status bar whichever window is in front.
+  auto* progress = new ProcedureProgress(this);
+  progress->setObjectName(QStringLiteral("procedureProgress"));
+  statusBar()->addPermanentWidget(progress);
+  progress->Attach(*layer7_);
 }
 
 // After a firmware download the device restarts: about ten seconds before

@@ -456,12 +456,16 @@ void DevicePagesTest::setGainSendsOnlyAllowedGains() {
   b.Window(3).ChooseSubunit(0);
   QLineEdit* box = b.Tma(3).Box(T::kGainBox);
   QPushButton* set = b.TmaButton(3, T::kSetGainButton);
-  box->setText("10.25");
+  box->setText("10.5");
+  set->click();
+  QCOMPARE(b.SubunitState(kTmaId, 1)["gain"].get<int>(), 42);
+  // Finer than a quarter dB is cut toward zero, as the gain travels.
+  box->setText("10.3");
   set->click();
   QCOMPARE(b.SubunitState(kTmaId, 1)["gain"].get<int>(), 41);
-  QCOMPARE(box->text(), QString("10.25"));
+  QCOMPARE(box->text(), QString("10.3"));
 
-  for (const char* refused : {"70", "-1", "10.3", "2"}) {
+  for (const char* refused : {"70", "-1", "2"}) {
     size_t shown = b.messages.Texts().size();
     box->setText(refused);
     set->click();
