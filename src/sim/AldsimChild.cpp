@@ -55,6 +55,7 @@ AldsimChild::~AldsimChild() {
 
 void AldsimChild::Spawn(const std::vector<std::string>& args) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   int in[2], out[2], err[2];
