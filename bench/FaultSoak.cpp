@@ -33,7 +33,6 @@
 #include <vector>
 
 #include "SoakAdapter.h"
-#include "SoakAldsim.h"
 #include "SoakStation.h"
 #include "ald/AldType.h"
 #include "core/Format.h"
@@ -42,6 +41,7 @@
 #include "layer7/DataFieldId.h"
 #include "layer7/Vocabulary.h"
 #include "serial/ECommError.h"
+#include "sim/AldsimChild.h"
 
 namespace {
 
@@ -146,9 +146,13 @@ class FaultSoak {
   // ---- the bus and the station ----
 
   void Start() {
-    sim_ = std::make_unique<SoakAldsim>(
-        options_.Aldsim,
-        std::vector<std::string>{"--site", ServedSite(), "--faults", Format("%s,seed=%u", kBusFaults, options_.Seed)});
+    // aldsim serves the pseudo-terminal it names in its READY line (a first
+    // start on a loaded machine takes a while); fault lists written to its
+    // standard input take effect at once, each acknowledged by one line.
+    sim_ = std::make_unique<AldsimChild>(
+        std::vector<std::string>{options_.Aldsim, "--control", "--link", "", "--site", ServedSite(), "--faults",
+                                 Format("%s,seed=%u", kBusFaults, options_.Seed)},
+        20000);
     adapter_ = std::make_unique<SoakAdapter>(sim_->SlavePath());
     station_ = std::make_unique<SoakStation>((dir_ / "trace.txt").string());
     // The quiet alarm poll, as a technician who hides the poll lines runs it.
@@ -856,7 +860,7 @@ class FaultSoak {
   std::mt19937 random_;
   std::vector<Tracked> devices_;
   std::filesystem::path dir_;
-  std::unique_ptr<SoakAldsim> sim_;
+  std::unique_ptr<AldsimChild> sim_;
   std::unique_ptr<SoakAdapter> adapter_;
   std::unique_ptr<SoakStation> station_;
   uint32_t openedGeneration_ = 0;

@@ -6,7 +6,7 @@ _tiltdeck_cli() {
   cur="${COMP_WORDS[COMP_CWORD]}"
   prev="${COMP_WORDS[COMP_CWORD - 1]}"
 
-  local options="--port --baud --trace --capture --json --quiet --help"
+  local options="--port --baud --trace --capture --json --quiet --exact-timing --help"
   local commands="scan info alarms tilt calibrate tma field download selftest reset clear-alarms report run trace2pcap"
   local fields="antenna-model-number antenna-serial-number antenna-frequency-band antenna-beamwidth antenna-gain antenna-max-tilt antenna-min-tilt antenna-frequency-band-08 antenna-frequency-band-09 tma-model-number tma-serial-number tma-type tma-rx-frequency-band tma-tx-frequency-band tma-max-support-gain tma-min-support-gain tma-gain-resolution operator-install-date operator-install-id operator-basestation-id operator-sector-id operator-antenna-bearing operator-mechanical-tilt"
 

@@ -213,6 +213,35 @@ TEST_F(TickerTest, LostDeviceIsDeclaredAtTheSixthFailedPollAndThenLeftAlone) {
   EXPECT_EQ(TraceCount("Polling Request"), 1u);
 }
 
+// A reconnected ALD starts with a clean count: one poll answer lost right
+// after its reconnection does not lose it again.
+TEST_F(TickerTest, ReconnectedAldSurvivesOneLostPollAnswer) {
+  AddDevices({Device("singleRet", "AA0000000001"), Device("singleRet", "BB0000000002")});
+  ScanAndList();
+  bus.PowerOff(DeviceIn(2));
+  for (int i = 0; i < 6; ++i) PollNow();
+  ASSERT_EQ(table.Record(2).State, kStateDisconnected);
+  bus.PowerOn(DeviceIn(2));
+  engine.Run();
+  ticker.OnTimerTick();
+  ASSERT_EQ(table.Record(2).State, kStateConnected);
+  EXPECT_EQ(table.Record(2).MissedPolls, 0);
+  auto left = std::make_shared<int>(1);
+  link.answerFault = [left](const std::vector<uint8_t>& content) {
+    bool pollOfTwo = content.size() == 2 && content[0] == 2 && (content[1] & 0x0F) == 0x01;
+    if (!pollOfTwo || *left == 0) return SimHdlc::AnswerFault::kNone;
+    --*left;
+    return SimHdlc::AnswerFault::kLost;
+  };
+  ForgetTrace();
+  PollNow();
+  ASSERT_EQ(*left, 0);
+  EXPECT_EQ(table.Record(2).State, kStateConnected);
+  EXPECT_FALSE(Traced("Device lost polling"));
+  PollNow();
+  EXPECT_EQ(table.Record(2).MissedPolls, 0);
+}
+
 TEST_F(TickerTest, PortFailureInAPollIsReportedAndThePollingGoesOn) {
   AddDevices({Device("singleRet", "AA0000000001")});
   ScanAndList();

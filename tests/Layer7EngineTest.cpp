@@ -44,6 +44,25 @@ TEST_F(EngineTest, EndlessRrTimesOut) {
   EXPECT_TRUE(Has(trace, "AISG 003 Response: 'Self Test', Result: 'Timeout'"));
 }
 
+// After a time-out the device may still answer: the next request first
+// polls once for that answer, and only then goes out.
+TEST_F(EngineTest, TimedOutProcedureIsAskedForOnceBeforeTheNextRequest) {
+  AnswerRR(61);
+  EXPECT_EQ(l7.RunSelfTest(kAld), kTimeout);
+  EXPECT_NE(table.Record(kAld).OwedProcedure, 0);
+  size_t before = link.written.size();
+  AnswerRR();
+  AnswerI("34 03 00 00 64 00");
+  int16_t tilt = 0;
+  EXPECT_EQ(l7.RetGetTilt(kAld, tilt), kSuccess);
+  EXPECT_EQ(tilt, 100);
+  ASSERT_EQ(link.written.size(), before + 2);
+  EXPECT_EQ(link.SentContent(before)[1] & 0x0F, 0x01);  // RR first
+  EXPECT_EQ(SentMessage(before + 1), "34 00 00");
+  EXPECT_TRUE(Has(Trace(), "No outstanding response to 'Self Test' came, given up"));
+  EXPECT_EQ(table.Record(kAld).OwedProcedure, 0);
+}
+
 TEST_F(EngineTest, ForeignIFrameDuringTheWaitIsDropped) {
   AnswerRR(2);
   AnswerI("07 02 00 02 01");  // an alarm indication, not the awaited answer

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -117,6 +121,40 @@ TEST(SimPty, BadSitesAndATakenLinkAreRefused) {
   EXPECT_EQ(e.Err, "aldsim: " + first.LinkPath() + " is served by another aldsim; give another --link\n");
   EXPECT_EQ(std::filesystem::read_symlink(first.LinkPath()).string(), first.SlavePath());
   EXPECT_EQ(first.State()["devices"].size(), 5u);
+}
+
+// A program killed by a signal while it runs aldsim (the fault soak stopped
+// with Ctrl+C) leaves no simulator behind.
+TEST(SimPty, AldsimEndsWithTheProcessThatStartedIt) {
+  ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);  // the orphan is ours to reap
+  int report[2];
+  ASSERT_EQ(pipe(report), 0);
+  pid_t starter = fork();
+  ASSERT_GE(starter, 0);
+  if (starter == 0) {
+    close(report[0]);
+    const char* bin = std::getenv("TILTDECK_BIN");
+    AldsimChild sim({std::string(bin ? bin : "build/bin") + "/aldsim", "--link", ""}, 10000);
+    pid_t pid = sim.Pid();
+    if (write(report[1], &pid, sizeof pid) == sizeof pid) pause();
+    _exit(1);
+  }
+  close(report[1]);
+  pid_t sim = 0;
+  ssize_t got = read(report[0], &sim, sizeof sim);
+  close(report[0]);
+  kill(starter, SIGTERM);
+  waitpid(starter, nullptr, 0);
+  ASSERT_EQ(got, static_cast<ssize_t>(sizeof sim));
+  int ended = static_cast<int>(syscall(SYS_pidfd_open, sim, 0));
+  ASSERT_GE(ended, 0);
+  pollfd p = {ended, POLLIN, 0};
+  bool gone = poll(&p, 1, 10000) == 1;
+  if (!gone) kill(sim, SIGKILL);
+  waitpid(sim, nullptr, 0);
+  close(ended);
+  prctl(PR_SET_CHILD_SUBREAPER, 0);
+  EXPECT_TRUE(gone) << "aldsim outlived the process that started it";
 }
 
 }  // namespace

@@ -26,6 +26,11 @@ struct AldRecord {  // NOLINT(bugprone-reserved-identifier)
   Relaxed<uint8_t> SendSeq = 0;
   Relaxed<uint8_t> MissedPolls = 0;
   Relaxed<int32_t> Busy = 0;
+  // A long procedure whose wait ended without its answer: the device may
+  // still send it. Its procedure code (0 when nothing is owed) and the
+  // clock time by which the device's own time limit has run out.
+  Relaxed<uint8_t> OwedProcedure = 0;
+  Relaxed<uint64_t> OwedUntilMs = 0;
   Relaxed<int32_t> PollingEnabled = 1;
   Relaxed<uint8_t> SubunitCount = 1;
   Relaxed<uint8_t> SelectedSubunit = 0;

@@ -38,6 +38,28 @@ class BusyWhileWaiting {
   AldRecord& ald_;
 };
 
+// Marks the ALD's answer as owed when the wait for it ends without it, a
+// port failure included: the device may still send it, and the next request
+// with the same code would take it for its own.
+class OwedUnlessAnswered {
+ public:
+  OwedUnlessAnswered(AldRecord& ald, uint8_t code, uint64_t untilMs) : ald_(ald), code_(code), untilMs_(untilMs) {}
+  ~OwedUnlessAnswered() {
+    if (answered_) return;
+    ald_.OwedProcedure = code_;
+    ald_.OwedUntilMs = untilMs_;
+  }
+  OwedUnlessAnswered(const OwedUnlessAnswered&) = delete;
+  OwedUnlessAnswered& operator=(const OwedUnlessAnswered&) = delete;
+  void Answered() { answered_ = true; }
+
+ private:
+  AldRecord& ald_;
+  uint8_t code_;
+  uint64_t untilMs_;
+  bool answered_ = false;
+};
+
 }  // namespace
 
 AisgLayer7::AisgLayer7(AisgHdlc& link, AldTable& table, TraceLog& log, Clock& clock)
@@ -52,6 +74,9 @@ AisgLayer7& AisgLayer7::Instance() {
 ResultCode AisgLayer7::RunProcedure(uint8_t address, const L7Message& request, L7Message& response) {
   std::lock_guard<std::recursive_mutex> holdAld(procedureLocks_[address]);
   uint8_t code = request.Code();
+  // A reset ends whatever the device still runs; waiting for that first
+  // would only delay it.
+  if (code != Vocabulary::ProcedureCodeOf(kProcReset)) CollectOwedAnswer(address);
   if (!TracesOwnLine(Vocabulary::ProcedureIdOf(code))) {
     log_.Write(kTraceInfo, classTag_, address, "Handling Command: '%s'", Vocabulary::ProcedureName(code).c_str());
   }
@@ -82,6 +107,7 @@ ResultCode AisgLayer7::AwaitResponse(uint8_t address, const L7Message& request, 
   uint8_t code = request.Code();
   uint16_t timeout = Vocabulary::ProcedureTimeout(code);
   BusyWhileWaiting busy(ald);
+  OwedUnlessAnswered owed(ald, code, clock_.NowMs() + uint64_t{timeout} * kPollIntervalMs);
   ResultCode result = kTimeout;
   ProgressReport wait{ProgressReport::Kind::kWait, address, code};
   wait.TimeoutMs = uint64_t{timeout} * kPollIntervalMs;
@@ -94,6 +120,7 @@ ResultCode AisgLayer7::AwaitResponse(uint8_t address, const L7Message& request, 
     response = L7Message();
     if (link_.Poll(address, response.Bytes) == kLayer7Notification && response.Code() == code) {
       result = kSuccess;
+      owed.Answered();
       break;
     }
     wait.ElapsedMs = clock_.NowMs() - start;
@@ -119,6 +146,44 @@ void AisgLayer7::SleepPumping(uint32_t ms) {
     clock_.SleepMs(std::min(kSliceMs, ms - slept));
     PumpMessages();
   }
+}
+
+// An answer owed from an abandoned wait is fetched and dropped before the
+// next request goes out, so that no later procedure takes it for its own.
+// The polls end with that answer, or once the device's own time limit for
+// the abandoned procedure has run out (after one poll at least); a lost link
+// keeps the mark for the next request after reconnection.
+void AisgLayer7::CollectOwedAnswer(uint8_t address) {
+  AldRecord& ald = table_.Record(address);
+  uint8_t owed = ald.OwedProcedure;
+  if (owed == 0 || ald.State == kStateDisconnected) return;
+  std::string name = Vocabulary::ProcedureName(owed);
+  log_.Write(kTraceInfo, classTag_, address, "Collecting the outstanding response to '%s'", name.c_str());
+  BusyWhileWaiting busy(ald);
+  uint16_t limit = Vocabulary::ProcedureTimeout(owed);
+  for (uint16_t polls = 0; polls <= limit && ald.State != kStateDisconnected; ++polls) {
+    L7Message late;
+    if (link_.Poll(address, late.Bytes) == kLayer7Notification && TakeOwedAnswer(address, late)) return;
+    if (clock_.NowMs() >= ald.OwedUntilMs) break;
+    SleepPumping(kPollIntervalMs);
+  }
+  if (ald.State == kStateDisconnected) return;
+  log_.Write(kTraceWarning, classTag_, address, "No outstanding response to '%s' came, given up", name.c_str());
+  ald.OwedProcedure = 0;
+}
+
+// Returns whether the message was the owed answer, which is then traced
+// and dropped.
+bool AisgLayer7::TakeOwedAnswer(uint8_t address, const L7Message& message) {
+  AldRecord& ald = table_.Record(address);
+  if (ald.OwedProcedure == 0 || message.Code() != ald.OwedProcedure) return false;
+  size_t at = ReturnCodeIndex(message.Code());
+  bool ok = message.Length() > at && message.DataAt(at) == 0x00;
+  ResultCode result = ok ? kSuccess : ResponseResult(message);
+  log_.Write(kTraceInfo, classTag_, address, "Late response to '%s' discarded, Result: '%s'",
+             Vocabulary::ProcedureName(message.Code()).c_str(), Vocabulary::ResultName(result).c_str());
+  ald.OwedProcedure = 0;
+  return true;
 }
 
 size_t AisgLayer7::ReturnCodeIndex(uint8_t code) {

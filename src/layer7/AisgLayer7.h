@@ -127,6 +127,8 @@ class AisgLayer7 {
   // between, so that a second's wait never freezes them.
   void SleepPumping(uint32_t ms);
   ResultCode AwaitResponse(uint8_t address, const L7Message& request, L7Message& response);
+  void CollectOwedAnswer(uint8_t address);
+  bool TakeOwedAnswer(uint8_t address, const L7Message& message);
   ResultCode DecodeAlarmOctets(uint8_t address, const L7Message& response, size_t first, AlarmList& alarms);
   ResultCode AlarmsOfSubunit(uint8_t address, uint8_t procedure, uint8_t subunit, AlarmList& alarms);
   ResultCode CountQuery(uint8_t address, uint8_t procedure, std::initializer_list<uint8_t> data, uint8_t& count);

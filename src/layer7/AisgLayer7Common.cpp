@@ -41,7 +41,10 @@ bool ReadInfoString(const L7Message& response, size_t& pos, std::string& out) {
 }  // namespace
 
 ResultCode AisgLayer7::SoftwareReset(uint8_t address) {
-  return Simple(address, L7Message::Make(CodeOf(kProcReset), {}));
+  ResultCode result = Simple(address, L7Message::Make(CodeOf(kProcReset), {}));
+  // The restart drops any answer the device still owed.
+  if (result == kSuccess) table_.Record(address).OwedProcedure = 0;
+  return result;
 }
 
 ResultCode AisgLayer7::ClearAlarms(uint8_t address) {

@@ -109,6 +109,7 @@ ResultCode AisgLayer7::PollAlarmIndication(uint8_t address, AlarmList& alarms) {
   L7Message message;
   ResultCode result = link_.Poll(address, message.Bytes);
   if (result != kLayer7Notification) return result;
+  if (TakeOwedAnswer(address, message)) return kSuccess;
   if (message.Code() == kSingleRetIndication) {
     DecodeIndicationPairs(message, 0, alarms);
     alarms.AlarmSubunit = 0;

@@ -23,7 +23,11 @@ ResultCode AisgHdlc::Connect(uint8_t address) {
   uint16_t length = 0;
   ResultCode result = ExchangeWith(address, {address, HdlcControl::kSnrm}, answer, &length);
   if (result == kSuccess) result = Acknowledged(address, answer, length);
-  if (result == kSuccess) ald.State = kStateConnected;
+  if (result != kSuccess) return result;
+  // A new link has missed no polls: the count that declared the ALD lost
+  // would otherwise lose it again at its first missed poll.
+  ald.MissedPolls = 0;
+  ald.State = kStateConnected;
   return result;
 }
 

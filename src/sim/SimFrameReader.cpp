@@ -9,8 +9,11 @@ std::vector<std::vector<uint8_t>> SimFrameReader::Feed(const uint8_t* data, size
     if (octet == HdlcCodec::kFlag) {
       if (partial_.size() > 1) {
         partial_.push_back(octet);
-        frames.push_back(std::move(partial_));
+        // A copy of its own size; the partial frame keeps its room, so the
+        // octets of the next frame are not added by repeated reallocations.
+        frames.push_back(partial_);
       }
+      if (partial_.capacity() <= kMaxFrame) partial_.reserve(kMaxFrame + 1);
       partial_.assign(1, octet);
       continue;
     }
