@@ -2,9 +2,10 @@
 # Sets up, checks the formatting, builds and runs the whole suite: the
 # normal build, then the same tests under AddressSanitizer +
 # UndefinedBehaviorSanitizer and ThreadSanitizer, then each fuzz target for
-# a short bounded time. The normal build also runs a short fault soak, and
-# checks a staged install of what the Debian package holds (the ctest test
-# StagedInstall, scripts/check-install.sh).
+# a short bounded time. The normal build also checks a staged install of
+# what the Debian package holds (the ctest test StagedInstall,
+# scripts/check-install.sh) and runs the end-to-end tests once more with
+# exact exchange timing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
