@@ -6,6 +6,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QScrollArea>
 #include <QThread>
 
 #include "ald/AldTable.h"
@@ -110,7 +111,13 @@ void DeviceWindowsQt::OpenWindow(uint8_t slot) {
   // a sub-window gets that menu with any title bar button: so the frame has
   // a title and no buttons (the document area shows it as a tab anyway).
   auto* frame = new QMdiSubWindow(nullptr, Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  frame->setWidget(view);
+  // A narrow document area scrolls the window instead of cutting off the
+  // field pages at its right edge.
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(view);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  frame->setWidget(scroll);
   frame->setAttribute(Qt::WA_DeleteOnClose, false);
   frame->setWindowTitle(view->Title());
   frame->setObjectName(QStringLiteral("aldFrame%1").arg(slot));

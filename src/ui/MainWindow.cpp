@@ -88,6 +88,9 @@ void MainWindow::MakeBus() {
       *layer7_, BusUi{*this, *windows_, env_.Messages}, [&settings] { return settings.CurrentScanOptions(); },
       [&settings] { return settings.CurrentPollOptions(); }, env_.WorkerClock);
   station_->Engine().Reset();
+  // What a device window read (a tilt, an alarm state) shows in the list
+  // rows at once, from the table, without asking the ALD again.
+  windows_->SetRowRefresher([this](uint8_t slot, uint8_t) { station_->List().ShowAldRows(slot); });
   settings_->SetScanOptionsSink(&station_->Engine());
   settings_->SetPortReopen([this](const std::string&, int32_t) { ReopenPort(); });
   AisgHdlc& link = layer7_->Link();

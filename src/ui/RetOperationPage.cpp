@@ -1,5 +1,6 @@
 #include "ui/RetOperationPage.h"
 
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QPushButton>
 #include <optional>
@@ -73,6 +74,7 @@ void RetOperationPage::Build() {
   tiltBox_->setObjectName(ControlName(kTiltBox));
   tiltBox_->setAlignment(Qt::AlignCenter);
   tiltBox_->setPlaceholderText(tr("degrees"));
+  tiltBox_->setMinimumWidth(QFontMetrics(tiltBox_->font()).horizontalAdvance(QStringLiteral("-000.0  ")) + 12);
   grid->addWidget(MakeButton(kGetTiltButton, tr("GET TILT")), 0, 0);
   grid->addWidget(tiltBox_, 0, 1);
   grid->addWidget(MakeButton(kSetTiltButton, tr("SET TILT")), 0, 2);

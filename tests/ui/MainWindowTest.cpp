@@ -307,6 +307,18 @@ class MainWindowTest : public QObject {
       }
     }
     QCOMPARE(singles, 3);
+    // The tilts the device windows read show in the list rows.
+    int tiltsRead = 0;
+    for (size_t row = 0; row < list.RowCount(); ++row) {
+      const AldRecord& ald = rig.table.Record(list.RowAt(row).Slot);
+      uint8_t subunit = list.RowAt(row).Subunit;
+      size_t element = subunit == 0 ? 0 : subunit - 1;
+      if (ald.DeviceType != kAldMultiRet || !ald.Subunits[element].Data.TiltValid) continue;
+      ++tiltsRead;  // the demo's multi RET has calibrated antennas
+      QCOMPARE(rig.view.contents[row].Tilt, AldListModel::TiltText(ald, subunit));
+      QVERIFY(rig.view.contents[row].Tilt != "ERROR");
+    }
+    QVERIFY(tiltsRead > 0);
     QVERIFY(rig.view.documentRefreshes >= 1);
     QVERIFY(rig.view.activations >= 1);
     std::vector<std::string> status = rig.view.status;
