@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchWindow.h"
 #include "ald/AldTable.h"
 #include "bus/BusStation.h"
 #include "bus/UserMessages.h"
@@ -41,19 +42,6 @@ namespace {
 
 constexpr int kPeriodMs = 10;
 
-class NoPorts : public PortInventory {
- public:
-  bool QueryEntities(std::vector<PortEntity>&, std::string&) override { return true; }
-  std::vector<std::string> ExistingPorts() override { return {}; }
-};
-
-class CountedMessages : public UserMessages {
- public:
-  void ShowMessage(const std::string&, const std::string& text, Icon) override {
-    std::fprintf(stderr, "message: %s\n", text.c_str());
-  }
-};
-
 double Percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
@@ -66,18 +54,6 @@ std::string DefaultSite() {
     if (std::filesystem::exists(candidate)) return candidate;
   }
   return "";
-}
-
-// Runs the event loop until done() or the time-out; returns whether done.
-template <class F>
-bool RunUntil(F done, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return true;
 }
 
 }  // namespace
@@ -95,39 +71,17 @@ int main(int argc, char** argv) {
   }
   std::filesystem::path dir = std::filesystem::temp_directory_path() / "tiltdeck-latency-bench";
   std::filesystem::create_directories(dir);
-  TraceLog log((dir / "trace.txt").string());
-  AldTable table(log);
-  MemoryProfileStore store, layout;
-  NoPorts ports;
-  CountedMessages messages;
-  std::unique_ptr<AisgHdlc> link;
-  std::unique_ptr<Settings> settings;
-  std::unique_ptr<AisgLayer7> layer7;
-  MainWindow::Environment env{log,
-                              [&]() -> MainWindow::BusParts {
-                                AdapterDetector search(log, ports);
-                                link = std::make_unique<AisgHdlc>(log, table, &search);
-                                settings = std::make_unique<Settings>(store, log);
-                                settings->Load(search);
-                                layer7 = std::make_unique<AisgLayer7>(*link, table, log, Clock::System());
-                                return {table, *layer7, *settings};
-                              },
-                              messages,
-                              ports,
-                              layout,
-                              nullptr,
-                              bus.PortPath(),
-                              bus.Description(),
-                              50};
-  auto window = std::make_unique<MainWindow>(env);
-  window->show();
+  BenchWindow rig(dir, bus);
+  MainWindow* window = &rig.Window();
+  AldTable& table = rig.Table();
   BusStation& station = window->Station();
   size_t expected = bus.DeviceCount();
   QElapsedTimer scanTime;
   scanTime.start();
   window->StartScan();
-  if (!RunUntil([&] { return station.List().ListedAldCount() >= expected && station.Control().ScanRequested() == 0; },
-                600000)) {
+  if (!BenchWindow::RunUntil(
+          [&] { return station.List().ListedAldCount() >= expected && station.Control().ScanRequested() == 0; },
+          600000)) {
     std::fprintf(stderr, "the scan listed %u of %zu ALDs\n", station.List().ListedAldCount(), expected);
     return 1;
   }
@@ -150,7 +104,7 @@ int main(int argc, char** argv) {
   clock.start();
   probe.start();
   bool powered = true;
-  RunUntil(
+  BenchWindow::RunUntil(
       [&] {
         qint64 ms = clock.elapsed();
         if (off && powered && ms > seconds * 250 && ms < seconds * 750) powered = !bus.Bus().PowerOff(*off);
@@ -174,6 +128,5 @@ int main(int argc, char** argv) {
               lateness.size(), kPeriodMs, Percentile(lateness, 0.5), Percentile(lateness, 0.99),
               lateness.empty() ? 0.0 : *std::max_element(lateness.begin(), lateness.end()));
   std::printf("targets: p99 <= 50 ms, max <= 250 ms\n");
-  window.reset();
   return 0;
 }

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchWindow.h"
 #include "ald/AldTable.h"
 #include "bus/BusStation.h"
 #include "bus/UserMessages.h"
@@ -42,19 +43,6 @@ namespace {
 
 constexpr int kPeriodMs = 10;
 
-class NoPorts : public PortInventory {
- public:
-  bool QueryEntities(std::vector<PortEntity>&, std::string&) override { return true; }
-  std::vector<std::string> ExistingPorts() override { return {}; }
-};
-
-class PrintedMessages : public UserMessages {
- public:
-  void ShowMessage(const std::string&, const std::string& text, Icon) override {
-    std::fprintf(stderr, "message: %s\n", text.c_str());
-  }
-};
-
 std::string WriteSite(const std::filesystem::path& dir, int calibrationSeconds) {
   nlohmann::json site = {{"bus", {{"baud", 9600}, {"turnaroundMs", 3}}},
                          {"devices",
@@ -65,17 +53,6 @@ std::string WriteSite(const std::filesystem::path& dir, int calibrationSeconds) 
   std::string path = (dir / "stall-site.json").string();
   std::ofstream(path) << site.dump(2);
   return path;
-}
-
-template <class F>
-bool RunUntil(F done, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 50);
-  }
-  return true;
 }
 
 // The longest gap between runs of a 10 ms timer while f runs inside the
@@ -100,7 +77,7 @@ double LongestStallMs(F f) {
   });
   clock.start();
   probe.start();
-  RunUntil([&] { return done; }, 3600 * 1000);
+  BenchWindow::RunUntil([&] { return done; }, 3600 * 1000);
   probe.stop();
   // The gap that ends after the procedure counts too.
   longest = std::max(longest, static_cast<double>(clock.nsecsElapsed() - last) / 1e6 - kPeriodMs);
@@ -122,37 +99,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot serve the site: %s\n", error.c_str());
     return 1;
   }
-  TraceLog log((dir / "trace.txt").string());
-  AldTable table(log);
-  MemoryProfileStore store, layout;
-  NoPorts ports;
-  PrintedMessages messages;
-  std::unique_ptr<AisgHdlc> link;
-  std::unique_ptr<Settings> settings;
-  std::unique_ptr<AisgLayer7> layer7;
-  MainWindow::Environment env{log,
-                              [&]() -> MainWindow::BusParts {
-                                AdapterDetector search(log, ports);
-                                link = std::make_unique<AisgHdlc>(log, table, &search);
-                                settings = std::make_unique<Settings>(store, log);
-                                settings->Load(search);
-                                layer7 = std::make_unique<AisgLayer7>(*link, table, log, Clock::System());
-                                return {table, *layer7, *settings};
-                              },
-                              messages,
-                              ports,
-                              layout,
-                              nullptr,
-                              bus.PortPath(),
-                              bus.Description(),
-                              50};
-  auto window = std::make_unique<MainWindow>(env);
-  window->show();
+  BenchWindow rig(dir, bus);
+  MainWindow* window = &rig.Window();
+  AldTable& table = rig.Table();
+  AisgLayer7* layer7 = &rig.Layer7();
   SetPumpMessagesHook([] { QCoreApplication::processEvents(); });
   BusStation& station = window->Station();
   window->StartScan();
-  if (!RunUntil([&] { return station.List().ListedAldCount() >= 1 && station.Control().ScanRequested() == 0; },
-                120000)) {
+  if (!BenchWindow::RunUntil(
+          [&] { return station.List().ListedAldCount() >= 1 && station.Control().ScanRequested() == 0; }, 120000)) {
     std::fprintf(stderr, "the scan listed no ALD\n");
     return 1;
   }
@@ -177,6 +132,5 @@ int main(int argc, char** argv) {
               image.size(), downloaded, downloadS, downloadStall);
   std::printf("target: longest stall <= 500 ms\n");
   SetPumpMessagesHook(nullptr);
-  window.reset();
   return calibrated == kSuccess && downloaded == kSuccess ? 0 : 1;
 }
