@@ -31,8 +31,8 @@ class BenchWindow {
   BenchWindow(const std::filesystem::path& dir, DemoBus& bus)
       : log_((dir / "trace.txt").string()),
         table_(log_),
-        env_{log_,  [this] { return MakeBus(); }, messages_, ports_, layout_, nullptr, bus.PortPath(),
-             bus.Description(), 50} {
+        env_{log_, [this] { return MakeBus(); }, messages_, ports_, layout_, nullptr, bus.PortPath(), bus.Description(),
+             50} {
     window_ = std::make_unique<MainWindow>(env_);
     window_->show();
   }
