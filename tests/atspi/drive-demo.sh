@@ -78,5 +78,7 @@ fi
 if [ $status -ne 0 ]; then
   echo "--- tiltdeck's output"
   tail -20 "$scratch/tiltdeck.log"
+  echo "--- Xvfb on $DISPLAY"
+  tail -5 "$scratch/xvfb.log"
 fi
 exit $status
