@@ -61,7 +61,7 @@ app=$!
 jobs_started+=($app)
 
 status=0
-timeout 100 "$bin/tiltdeck_atspi" drive 3.5 || status=1
+timeout 100 "$bin/tiltdeck_atspi" drive 3.5 "ALD #2" || status=1
 if [ $status -eq 0 ]; then
   # File > Exit ends the program, which then saves the simulated site.
   for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
@@ -74,7 +74,11 @@ if [ $status -eq 0 ]; then
     [ $code -eq 0 ] || { echo "FAIL  tiltdeck ended with status $code"; status=1; }
   fi
 fi
-[ $status -eq 0 ] && { "$bin/tiltdeck_atspi" check-state "$scratch/state.json" KA0000801230001 35 || status=1; }
+# The RET of ALD #1 moved, the other one stayed where it was.
+if [ $status -eq 0 ]; then
+  "$bin/tiltdeck_atspi" check-state "$scratch/state.json" KA0000801230001 35 || status=1
+  "$bin/tiltdeck_atspi" check-state "$scratch/state.json" KA0000801230002 20 || status=1
+fi
 if [ $status -ne 0 ]; then
   echo "--- tiltdeck's output"
   tail -20 "$scratch/tiltdeck.log"

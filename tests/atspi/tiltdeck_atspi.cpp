@@ -1,7 +1,8 @@
 // Drives a running "tiltdeck --demo" over the accessibility bus as an
 // automation tool would, or checks the simulated site it left behind.
 //
-//   tiltdeck_atspi drive TILT          scan, set TILT on ALD #1, read it back, exit
+//   tiltdeck_atspi drive TILT LAST     scan, set TILT on ALD #1 once the window
+//                                      LAST is open, read it back, exit
 //   tiltdeck_atspi check-state FILE UNIQUE_ID TENTHS
 //
 // Exit status 0 when every step held, 1 at the first that did not.
@@ -73,7 +74,9 @@ bool Exit(AtspiAccessible* app) {
   return exit && Step(atspi_controls::Press(exit.get()), "chose File > Exit");
 }
 
-int Drive(const std::string& tilt) {
+// The scan leaves the last window it opened active: ALD #1's buttons are
+// then pressed in a window in the background, as such tools press them.
+int Drive(const std::string& tilt, const std::string& lastWindow) {
   atspi_init();
   // A program busy on its bus still answers between exchanges, if slowly.
   atspi_set_timeout(5000, 15000);
@@ -81,8 +84,9 @@ int Drive(const std::string& tilt) {
   if (!Step(app != nullptr, "Tiltdeck is on the accessibility bus")) return 1;
   Node scan = Need(app.get(), {kButtonRoles, "Start Scan"}, 20);
   if (!scan || !Step(atspi_controls::Press(scan.get()), "pressed Start Scan")) return 1;
-  Node window = Need(app.get(), {kWindowRoles, "ALD #1"}, 60);
-  if (!window) return 1;
+  Node last = Need(app.get(), {kWindowRoles, lastWindow}, 60);
+  Node window = Need(app.get(), {kWindowRoles, "ALD #1"}, 10);
+  if (!last || !window) return 1;
   Node box = Need(window.get(), {kBoxRoles, "Tilt"}, 10);
   if (!box || !MoveTilt(window.get(), box.get(), tilt) || !ReadTilt(window.get(), box.get(), tilt)) return 1;
   return Exit(app.get()) ? 0 : 1;
@@ -116,8 +120,8 @@ int CheckState(const std::string& path, const std::string& uniqueId, int tenths)
 
 int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "";
-  if (mode == "drive" && argc == 3) return Drive(argv[2]);
+  if (mode == "drive" && argc == 4) return Drive(argv[2], argv[3]);
   if (mode == "check-state" && argc == 5) return CheckState(argv[2], argv[3], std::atoi(argv[4]));
-  std::cerr << "usage: tiltdeck_atspi drive TILT | check-state FILE UNIQUE_ID TENTHS\n";
+  std::cerr << "usage: tiltdeck_atspi drive TILT LAST_WINDOW | check-state FILE UNIQUE_ID TENTHS\n";
   return 2;
 }
