@@ -11,6 +11,10 @@ PACKAGES=(
   nlohmann-json3-dev
   tshark
   xvfb xauth
+  # The end-to-end test that drives the window as a screen reader or an
+  # automation tool would: the accessibility bus and its client library, on
+  # a private session bus.
+  libatspi2.0-dev at-spi2-core dbus-daemon
   # The icon's PNG sizes, and the checks of the staged install: the desktop
   # entry, the metainfo, the manual pages.
   librsvg2-bin desktop-file-utils appstream man-db

@@ -1,5 +1,7 @@
 #include "ui/DemoBus.h"
 
+#include <fstream>
+
 #include "core/Clock.h"
 #include "core/Format.h"
 #include "sim/PtyServer.h"
@@ -35,4 +37,11 @@ size_t DemoBus::DeviceCount() const {
 
 std::string DemoBus::Description() const {
   return Format("SIMULATED BUS: %s, %zu ALDs", siteName_.c_str(), bus_->Count());
+}
+
+bool DemoBus::SaveState(const std::string& path, std::string* error) {
+  std::ofstream out(path);
+  out << bus_->StateJson().dump(2) << "\n";
+  if (!out) *error = "cannot write " + path;
+  return static_cast<bool>(out);
 }

@@ -24,6 +24,9 @@ class DemoBus {
   VirtualBus& Bus() { return *bus_; }
   // What the title and status bar say about the bus.
   std::string Description() const;
+  // Every device with its live state (tilts, gains, alarms, connection) as
+  // JSON, for a script to check what a run did to the devices.
+  bool SaveState(const std::string& path, std::string* error);
 
  private:
   std::unique_ptr<VirtualBus> bus_;

@@ -1,5 +1,6 @@
 #include "ui/DeviceWindowsQt.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -122,6 +123,7 @@ void DeviceWindowsQt::OpenWindow(uint8_t slot) {
   frame->setWindowTitle(view->Title());
   frame->setObjectName(QStringLiteral("aldFrame%1").arg(slot));
   RemoveCloseEntry(frame);
+  ActivateOnPress(view, frame);
   frame->installEventFilter(this);
   windows_[slot] = {frame, view};
   SetOpen(slot, true);
@@ -129,6 +131,18 @@ void DeviceWindowsQt::OpenWindow(uint8_t slot) {
   area_.addSubWindow(frame);
   frame->show();
   area_.setActiveSubWindow(frame);
+}
+
+// A mouse or the keyboard brings a window up before its button is pressed;
+// a screen reader or an automation tool presses it where it is. Either way
+// the operation must act on this window's ALD, which only the active window
+// makes current.
+void DeviceWindowsQt::ActivateOnPress(DeviceWindow* view, QMdiSubWindow* frame) {
+  for (QAbstractButton* button : view->findChildren<QAbstractButton*>()) {
+    connect(button, &QAbstractButton::pressed, frame, [this, frame] {
+      if (area_.activeSubWindow() != frame) area_.setActiveSubWindow(frame);
+    });
+  }
 }
 
 void DeviceWindowsQt::RemoveCloseEntry(QMdiSubWindow* frame) {

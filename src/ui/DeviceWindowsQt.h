@@ -102,6 +102,7 @@ class DeviceWindowsQt : public QObject, public DeviceWindows {
 
   void OnSubWindowActivated(QMdiSubWindow* frame);
   static void RemoveCloseEntry(QMdiSubWindow* frame);
+  void ActivateOnPress(DeviceWindow* view, QMdiSubWindow* frame);
   // Runs f now on the user-interface thread, or queues it there from any
   // other thread and returns at once.
   template <class F>

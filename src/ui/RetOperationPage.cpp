@@ -72,6 +72,7 @@ void RetOperationPage::Build() {
   auto* grid = new QGridLayout(this);
   tiltBox_ = new ColorEdit(this);
   tiltBox_->setObjectName(ControlName(kTiltBox));
+  tiltBox_->setAccessibleName(QStringLiteral("Tilt"));
   tiltBox_->setAlignment(Qt::AlignCenter);
   tiltBox_->setPlaceholderText(tr("degrees"));
   tiltBox_->setMinimumWidth(QFontMetrics(tiltBox_->font()).horizontalAdvance(QStringLiteral("-000.0  ")) + 12);

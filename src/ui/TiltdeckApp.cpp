@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QTimer>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -108,6 +109,12 @@ int TiltdeckApp::Main(int argc, char** argv) {
     code = QApplication::exec();
     SetPumpMessagesHook(nullptr);
     messages.SetOwner(nullptr);
+  }
+  // Scripts that drive the window check the simulated devices afterwards.
+  const char* statePath = std::getenv("TILTDECK_DEMO_STATE");
+  if (options->Demo && statePath && *statePath && !demo.SaveState(statePath, &error)) {
+    std::cerr << "tiltdeck: " << error << "\n";
+    code = code == 0 ? 1 : code;
   }
   SetMessageBoxHook(nullptr);
   return code;

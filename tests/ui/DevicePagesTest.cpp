@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -56,6 +57,16 @@ class PumpWatch {
   PumpWatch& operator=(const PumpWatch&) = delete;
 };
 
+// A press as a screen reader or an automation tool makes it, over the
+// accessibility interface: no mouse, no focus, the window left as it was.
+bool PressAccessibly(QPushButton* button) {
+  QAccessibleInterface* face = QAccessible::queryAccessibleInterface(button);
+  if (!face || !face->actionInterface()) return false;
+  QSignalSpy clicked(button, &QAbstractButton::clicked);
+  face->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  return clicked.count() > 0 || clicked.wait(5000);
+}
+
 void Type(QLineEdit* box, const QString& text) {
   box->clear();
   QTest::keyClicks(box, text);
@@ -71,6 +82,7 @@ class DevicePagesTest : public QObject {
   void tabsSwitchAsTheTechnicianClicks();
   void getTiltShowsDegreesAndFailures();
   void setTiltChecksTheEntryAndMovesTheAntenna();
+  void aPressInAnInactiveWindowActsOnItsOwnAld();
   void anUncalibratedAntennaIsNotMoved();
   void calibrateMarksTheAldAndGivesTheButtonBack();
   void calibrateAllCalibratesEveryRet();
@@ -215,6 +227,27 @@ void DevicePagesTest::setTiltChecksTheEntryAndMovesTheAntenna() {
   QCOMPARE(b.SubunitState(kSingle, 1)["tilt"].get<int>(), 0);
   QCOMPARE(box->text(), QString("0.0"));
   QCOMPARE(b.messages.Texts().size(), shown);
+}
+
+// The TMA's window, opened last, is the active one when the single RET's
+// buttons are pressed.
+void DevicePagesTest::aPressInAnInactiveWindowActsOnItsOwnAld() {
+  DevicePagesBench b(Site());
+  b.ScanAndList();
+  QCOMPARE(b.area.activeSubWindow(), b.windows.Frame(3));
+  QLineEdit* box = b.Ret(1).TiltBox();
+  box->clear();
+  QVERIFY(PressAccessibly(b.RetButton(1, R::kGetTiltButton)));
+  QCOMPARE(box->text(), QString("5.0"));
+  QCOMPARE(b.table.CurrentAldIndex(), uint8_t{1});
+  QCOMPARE(b.area.activeSubWindow(), b.windows.Frame(1));
+
+  b.windows.Raise(2);
+  box->setText("4.0");
+  QVERIFY(PressAccessibly(b.RetButton(1, R::kSetTiltButton)));
+  QCOMPARE(b.SubunitState(kSingle, 1)["tilt"].get<int>(), 40);
+  QCOMPARE(b.SubunitState(kMulti, 1)["tilt"].get<int>(), 10);
+  QCOMPARE(box->text(), QString("4.0"));
 }
 
 void DevicePagesTest::anUncalibratedAntennaIsNotMoved() {
