@@ -75,10 +75,8 @@ bool Interactive(QAccessible::Role role) {
     case QAccessible::ToolBar:
     case QAccessible::ButtonMenu:
     case QAccessible::ButtonDropDown:
-    case QAccessible::ButtonDropGrid:
-      return true;
-    default:
-      return false;
+    case QAccessible::ButtonDropGrid: return true;
+    default: return false;
   }
 }
 
@@ -88,10 +86,8 @@ bool Leaf(QAccessible::Role role) {
     case QAccessible::ComboBox:
     case QAccessible::List:
     case QAccessible::Table:
-    case QAccessible::Tree:
-      return true;
-    default:
-      return false;
+    case QAccessible::Tree: return true;
+    default: return false;
   }
 }
 
@@ -203,7 +199,8 @@ class AccessibleWalk {
     QAccessibleTableInterface* table = iface->tableInterface();
     if (!table) return;
     for (int column = 0; column < table->columnCount(); ++column) {
-      if (table->columnDescription(column).isEmpty()) faults_ << QStringLiteral("unnamed column %1: ").arg(column) + path;
+      if (table->columnDescription(column).isEmpty())
+        faults_ << QStringLiteral("unnamed column %1: ").arg(column) + path;
     }
   }
 
@@ -228,7 +225,7 @@ class AccessibleWalk {
   int count_ = 0;
 };
 
-#define VERIFY_WALK(walk)                                                                 \
+#define VERIFY_WALK(walk)                                                                   \
   QVERIFY2((walk).Faults().isEmpty(), qPrintable((walk).Faults().join(QLatin1Char('\n')))); \
   QVERIFY((walk).Count() > 0)
 
@@ -364,9 +361,8 @@ void AccessibilityTest::everyPageOfEachKindOfDeviceWindow() {
     QStringList seen;
     auto walkNow = [&](const QString& state) {
       AccessibleWalk walk(frame);
-      QVERIFY2(walk.Faults().isEmpty(),
-               qPrintable(window.Title() + QStringLiteral(", ") + state + QStringLiteral(":\n") +
-                          walk.Faults().join(QLatin1Char('\n'))));
+      QVERIFY2(walk.Faults().isEmpty(), qPrintable(window.Title() + QStringLiteral(", ") + state +
+                                                   QStringLiteral(":\n") + walk.Faults().join(QLatin1Char('\n'))));
       seen << walk.AllNames();
     };
     walkNow(QStringLiteral("as opened"));
@@ -404,8 +400,8 @@ void AccessibilityTest::theOptionsDialog() {
   SetMessageBoxHook(nullptr);
   VERIFY_WALK(walk);
   QStringList names = walk.Names(walk.Scopes().value(0));
-  for (const char* name : {"Serial Port", "OK", "Cancel", "Apply", "Restore Default", "Trace Main",
-                           "ALD List Field Selector"}) {
+  for (const char* name :
+       {"Serial Port", "OK", "Cancel", "Apply", "Restore Default", "Trace Main", "ALD List Field Selector"}) {
     QVERIFY2(names.contains(QString::fromLatin1(name).toLower()), name);
   }
 }
