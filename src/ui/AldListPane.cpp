@@ -30,6 +30,7 @@ QString WidestText(AldRowsModel::Field field) {
 AldListPane::AldListPane(QWidget* parent)
     : QWidget(parent), model_(new AldRowsModel(this)), view_(new QTableView(this)) {
   view_->setObjectName(QStringLiteral("ctl530"));
+  view_->setAccessibleName(tr("ALD table"));
   view_->setModel(model_);
   view_->setItemDelegate(new SelectedRowDelegate(view_));
   view_->setSelectionMode(QAbstractItemView::SingleSelection);

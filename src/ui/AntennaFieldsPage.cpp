@@ -10,6 +10,7 @@
 #include "ald/AldType.h"
 #include "bus/FieldAccess.h"
 #include "layer7/DataFieldId.h"
+#include "ui/AccessibleNames.h"
 #include "ui/BandCheckCombo.h"
 #include "ui/BandListModel.h"
 #include "ui/ColorEdit.h"
@@ -38,6 +39,7 @@ void AntennaFieldsPage::AddRow(QGridLayout* grid, int row, const QString& label,
     boxes.push_back(MakeBox(id, enabled, id == kModelBox));
     line->addWidget(boxes.back());
   }
+  NameBoxes(name, boxes, AccessibleNames::Plain(label), {tr("band 1"), tr("band 2"), tr("band 3"), tr("band 4")});
   grid->addLayout(line, row, 1);
   SetFieldBoxes(field, boxes);
   MakeFieldButton(field, false, false);
@@ -53,9 +55,11 @@ void AntennaFieldsPage::Build() {
   auto* grid = new QGridLayout;
   AddRow(grid, 0, tr("Model Number"), kFieldAntennaModelNumber, {kModelBox}, false);
   AddRow(grid, 1, tr("Serial Number"), kFieldAntennaSerialNumber, {kSerialBox}, true);
-  grid->addWidget(new QLabel(tr("Frequency Band"), this), 2, 0);
+  auto* bandLabel = new QLabel(tr("Frequency Band"), this);
+  grid->addWidget(bandLabel, 2, 0);
   bands_ = new BandCheckCombo(this);
   bands_->setObjectName(ControlName(kBandList));
+  AccessibleNames::NameAfterLabel(bandLabel, bands_);
   grid->addWidget(bands_, 2, 1);
   MakeFieldButton(kFieldAntennaFrequencyBand, false, false);
   MakeFieldButton(kFieldAntennaFrequencyBand, true, false);
@@ -68,6 +72,9 @@ void AntennaFieldsPage::Build() {
   buttons->addStretch();
   buttons->addWidget(MakeButton(kSetButton, tr("SET")));
   buttons->addWidget(MakeButton(kGetButton, tr("GET")));
+  // The operator page beside this one has buttons of the same captions.
+  Button(kSetButton)->setAccessibleName(tr("SET antenna fields"));
+  Button(kGetButton)->setAccessibleName(tr("GET antenna fields"));
   grid->addLayout(buttons, 7, 0, 1, 2);
   group->setLayout(grid);
   auto* layout = new QVBoxLayout(this);

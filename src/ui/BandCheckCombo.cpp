@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -19,6 +20,7 @@ BandCheckCombo::BandCheckCombo(BandListModel* model, QWidget* parent) : QComboBo
   // The band ranges line up in columns in a fixed-pitch font.
   view()->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   view()->viewport()->installEventFilter(this);
+  view()->installEventFilter(this);
   connect(model, &BandListModel::marksChanged, this, qOverload<>(&QWidget::update));
 }
 
@@ -44,15 +46,24 @@ void BandCheckCombo::showPopup() {
 }
 
 // A release over an entry flips its mark; swallowing it keeps the list
-// open, which the combo box would otherwise close on a click.
+// open, which the combo box would otherwise close on a click. Space flips
+// the entry at the cursor, for the keyboard.
 bool BandCheckCombo::eventFilter(QObject* watched, QEvent* event) {
   if (watched == view()->viewport() && event->type() == QEvent::MouseButtonRelease) {
     auto* mouse = static_cast<QMouseEvent*>(event);
-    QModelIndex at = view()->indexAt(mouse->position().toPoint());
-    if (at.isValid() && marks_->Toggle(at.row())) emit markToggled(at.row());
+    ToggleAt(view()->indexAt(mouse->position().toPoint()));
+    return true;
+  }
+  if (watched == view() && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+    ToggleAt(view()->currentIndex());
     return true;
   }
   return QComboBox::eventFilter(watched, event);
+}
+
+void BandCheckCombo::ToggleAt(const QModelIndex& at) {
+  if (at.isValid() && marks_->Toggle(at.row())) emit markToggled(at.row());
 }
 
 void BandCheckCombo::paintEvent(QPaintEvent* /*event*/) {

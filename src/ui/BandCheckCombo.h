@@ -5,7 +5,8 @@
 class BandListModel;
 
 // A drop-down list whose entries carry check marks. A click on an entry of
-// the open list flips its mark and leaves the list open; entries marked
+// the open list, or Space on the one at the cursor, flips its mark and
+// leaves the list open; entries marked
 // "[DISABLED]" keep theirs. Closed, the box shows the first two characters
 // of every marked entry, joined by ", ". The open list is as wide as its
 // longest entry.
@@ -25,7 +26,7 @@ class BandCheckCombo : public QComboBox {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  signals:
-  // A click in the open list changed a mark.
+  // A click or Space in the open list changed a mark.
   void markToggled(int row);
 
  protected:
@@ -34,6 +35,7 @@ class BandCheckCombo : public QComboBox {
  private:
   // Width of the open list that shows the longest entry whole.
   int PopupWidth() const;
+  void ToggleAt(const QModelIndex& at);
 
   BandListModel* marks_;
 };

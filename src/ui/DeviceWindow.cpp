@@ -24,6 +24,7 @@
 #include "layer7/AisgLayer7.h"
 #include "layer7/FirmwareFile.h"
 #include "layer7/Vocabulary.h"
+#include "ui/AccessibleNames.h"
 #include "ui/CaptionColor.h"
 #include "ui/ColorEdit.h"
 #include "ui/DevicePage.h"
@@ -74,6 +75,7 @@ DeviceWindow::DeviceWindow(uint8_t slot, const Parts& parts, RowRefresher refres
       hooks_(parts.Hooks),
       refreshRows_(std::move(refreshRows)) {
   setObjectName(QStringLiteral("deviceWindow%1").arg(slot));
+  setAccessibleName(Title());
   // The window itself takes the focus when it is activated, so that no box
   // looks as if it were being edited.
   setFocusPolicy(Qt::StrongFocus);
@@ -81,6 +83,7 @@ DeviceWindow::DeviceWindow(uint8_t slot, const Parts& parts, RowRefresher refres
   BuildInfoBox(layout);
   BuildLowerArea(layout);
   BuildHiddenControls();
+  AccessibleNames::Apply(this);
 }
 
 QString DeviceWindow::Title() const {
@@ -152,6 +155,8 @@ QPushButton* DeviceWindow::MakeIdentityButton() {
   button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
   button->setMaximumWidth(QFontMetrics(font()).horizontalAdvance(QStringLiteral("WW")) + 12);
   button->setToolTip(tr("Write the identity to the device"));
+  // Its caption is spelt downwards, one letter a line.
+  button->setAccessibleName(tr("SET IDENTITY"));
   button->setEnabled(false);
   button->hide();
   Bind(kWriteIdentityButton, "Write Identity", &DeviceWindow::WriteIdentity);
@@ -172,6 +177,10 @@ void DeviceWindow::BuildLowerArea(QVBoxLayout* layout) {
   tmaFields->setToolTip(tr("Show the TMA fields"));
   tmaFields->hide();
   typeLayout->addWidget(tmaFields, 0, Qt::AlignLeft);
+  // Tab reaches the button under the operation pages before the field
+  // pages beside them.
+  QWidget::setTabOrder(deviceTabs_->LastFocusStop(), tmaFields);
+  QWidget::setTabOrder(tmaFields, fieldTabs_->Bar());
   fieldTabs_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   row->addWidget(typeBox_);
   row->addWidget(fieldTabs_, 1);

@@ -1,6 +1,7 @@
 #include "ui/FieldPageBase.h"
 
 #include <QKeyEvent>
+#include <QLabel>
 
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
@@ -107,6 +108,20 @@ ResultCode FieldPageBase::WriteField(const Target& t, uint8_t field, std::initia
 
 void FieldPageBase::SetFieldBoxes(uint8_t field, std::vector<ColorEdit*> boxes) {
   fieldBoxes_.emplace_back(field, std::move(boxes));
+}
+
+void FieldPageBase::NameBoxes(QLabel* label, const std::vector<ColorEdit*>& boxes, const QString& name,
+                              const QStringList& apart) {
+  if (boxes.empty()) return;
+  label->setBuddy(boxes.front());
+  if (boxes.size() == 1) {
+    boxes.front()->setAccessibleName(name);
+    return;
+  }
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    QString word = static_cast<qsizetype>(i) < apart.size() ? apart[static_cast<qsizetype>(i)] : QString::number(i + 1);
+    boxes[i]->setAccessibleName(name + QLatin1Char(' ') + word);
+  }
 }
 
 void FieldPageBase::ShowField(uint8_t field, const DeviceData& data) {

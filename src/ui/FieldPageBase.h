@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -16,6 +17,7 @@
 #include "ui/DevicePageParts.h"
 
 class ColorEdit;
+class QLabel;
 struct AldRecord;
 struct DeviceData;
 
@@ -65,6 +67,12 @@ class FieldPageBase : public DevicePage {
 
   // The field's boxes, in box order, are registered once when built.
   void SetFieldBoxes(uint8_t field, std::vector<ColorEdit*> boxes);
+  // Names a row's boxes for screen readers after the label, which becomes
+  // the first box's buddy: one box by the name alone, several by the name
+  // and the word that tells each apart ("Gain band 1", "Rx Frequency Band
+  // min").
+  static void NameBoxes(QLabel* label, const std::vector<ColorEdit*>& boxes, const QString& name,
+                        const QStringList& apart);
   void ShowField(uint8_t field, const DeviceData& data);
   // The texts of the field's boxes through its entry rule into data.
   FieldPages::Entry EnterField(uint8_t field, DeviceData& data);

@@ -23,6 +23,7 @@
 #include "serial/ECommError.h"
 #include "serial/PortDiagnosis.h"
 #include "serial/PortStartup.h"
+#include "ui/AccessibleNames.h"
 #include "ui/AldListPane.h"
 #include "ui/AppLook.h"
 #include "ui/DeviceWindow.h"
@@ -65,6 +66,7 @@ MainWindow::MainWindow(Environment environment, QWidget* parent) : QMainWindow(p
   resize(1280, 800);
   RestoreLayout();
   OpenPort();
+  AccessibleNames::Apply(this);
   station_->Worker().Start();
 }
 
@@ -196,6 +198,7 @@ void MainWindow::ShowPortState(bool open) {
     controlBar_->addAction(open ? command : closedPlaceholders_[i]);
   }
   controlBar_->addAction(Action(kCmdSaveReport));
+  AccessibleNames::PrepareToolButtons(controlBar_);
 }
 
 // A port the user may not open, or one another program holds, stays named

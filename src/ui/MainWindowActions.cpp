@@ -125,7 +125,7 @@ void MainWindow::MakeMenus() {
   view->addAction(Action(kCmdOutput));
   view->addAction(Action(kCmdAldList));
   view->addAction(Action(kCmdOptions));
-  QMenu* looks = view->addMenu(QStringLiteral("&Application Look"));
+  QMenu* looks = view->addMenu(QStringLiteral("Application &Look"));
   looks->addActions(lookGroup_->actions());
   QMenu* alarms = menuBar()->addMenu(QStringLiteral("Alarm &Controls"));
   for (int command : {kCmdSubscribeAlarms, kCmdGetAlarms, kCmdClearAlarms}) alarms->addAction(Action(command));

@@ -20,6 +20,7 @@
 #include "bus/BusStation.h"
 #include "persist/AldListFile.h"
 #include "persist/Settings.h"
+#include "ui/AccessibleNames.h"
 #include "ui/AldListPane.h"
 #include "ui/AppLook.h"
 #include "ui/DeviceWindowsQt.h"
@@ -131,6 +132,7 @@ void MainWindow::ShowAbout() {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
   connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
   layout->addWidget(buttons);
+  AccessibleNames::Apply(&box);
   box.exec();
 }
 

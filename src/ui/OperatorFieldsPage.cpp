@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "layer7/DataFieldId.h"
+#include "ui/AccessibleNames.h"
 #include "ui/ColorEdit.h"
 #include "ui/DevicePageOwner.h"
 
@@ -44,8 +45,10 @@ void OperatorFieldsPage::Build() {
   auto* grid = new QGridLayout;
   int row = 0;
   for (const Row& r : kRows) {
-    grid->addWidget(new QLabel(tr(r.Label), this), row, 0);
+    auto* label = new QLabel(tr(r.Label), this);
+    grid->addWidget(label, row, 0);
     ColorEdit* box = MakeBox(r.Box, true);
+    AccessibleNames::NameAfterLabel(label, box);
     grid->addWidget(box, row++, 1);
     SetFieldBoxes(r.Field, {box});
     MakeFieldButton(r.Field, false, false);
@@ -55,6 +58,9 @@ void OperatorFieldsPage::Build() {
   buttons->addStretch();
   buttons->addWidget(MakeButton(kSetButton, tr("SET")));
   buttons->addWidget(MakeButton(kGetButton, tr("GET")));
+  // The antenna page beside this one has buttons of the same captions.
+  Button(kSetButton)->setAccessibleName(tr("SET operator fields"));
+  Button(kGetButton)->setAccessibleName(tr("GET operator fields"));
   grid->addLayout(buttons, row, 0, 1, 2);
   group->setLayout(grid);
   auto* layout = new QVBoxLayout(this);

@@ -20,6 +20,7 @@
 #include "serial/AdapterDetector.h"
 #include "serial/AisgSerial.h"
 #include "serial/DetectPort.h"
+#include "ui/AccessibleNames.h"
 #include "ui/FieldSelectionModel.h"
 
 namespace {
@@ -88,6 +89,7 @@ OptionsDialog::OptionsDialog(Settings& settings, TraceLog& log, PortInventory& p
   layout->addLayout(BuildButtons());
 
   FillControls();
+  AccessibleNames::Apply(this);
 }
 
 QWidget* OptionsDialog::BuildPortGroup() {
@@ -108,6 +110,7 @@ QWidget* OptionsDialog::BuildPortGroup() {
   // Bound like the others, never shown.
   scanMaxIterations_ = new QLineEdit(group);
   scanMaxIterations_->setObjectName(ControlName(kScanMaxIterations));
+  scanMaxIterations_->setAccessibleName(QStringLiteral("Scan Max Iterations"));
   scanMaxIterations_->setValidator(new QIntValidator(0, 1000000000, scanMaxIterations_));
   scanMaxIterations_->hide();
 
@@ -146,6 +149,7 @@ QWidget* OptionsDialog::BuildFieldGroup() {
   fields_ = new FieldSelectionModel(this);
   fieldList_ = new QListView(group);
   fieldList_->setObjectName(ControlName(kFieldSelector));
+  fieldList_->setAccessibleName(group->title());
   fieldList_->setModel(fields_);
   fieldList_->setUniformItemSizes(true);
   fieldList_->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -16,6 +16,7 @@
 
 #include "core/TraceLevel.h"
 #include "core/TraceLog.h"
+#include "ui/AccessibleNames.h"
 #include "ui/TraceFileLoader.h"
 #include "ui/TraceFilterCombo.h"
 #include "ui/TraceLineModel.h"
@@ -96,6 +97,7 @@ QAction* OutputPane::AddCommand(int id, const QString& caption, const QString& t
 void OutputPane::BuildToolBar() {
   toolBar_ = new QToolBar(this);
   toolBar_->setObjectName(QStringLiteral("outputToolBar"));
+  toolBar_->setAccessibleName(tr("Output commands"));
   toolBar_->setMovable(false);
   toolBar_->setFloatable(false);
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -104,7 +106,10 @@ void OutputPane::BuildToolBar() {
   runAction_ = AddCommand(1356, tr("Run"), tr("Start/Stop log"));
   runAction_->setCheckable(true);
   connect(runAction_, &QAction::triggered, this, &OutputPane::ToggleLogging);
-  connect(AddCommand(1357, tr("Clear"), tr("Clear log")), &QAction::triggered, this, &OutputPane::ClearLog);
+  QAction* clear = AddCommand(1357, tr("Clear"), tr("Clear log"));
+  connect(clear, &QAction::triggered, this, &OutputPane::ClearLog);
+  // The main window's menu has a "CLEAR" of the alarms.
+  toolBar_->widgetForAction(clear)->setAccessibleName(tr("Clear log"));
 }
 
 void OutputPane::BuildFilters() {
@@ -133,20 +138,21 @@ void OutputPane::BuildFilters() {
   addressCombo_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   connect(addressCombo_, &QComboBox::activated, this, &OutputPane::OnAddressChosen);
 
-  toolBar_->addSeparator();
-  toolBar_->addWidget(new QLabel(tr("Levels: "), this));
-  toolBar_->addWidget(levelCombo_);
-  toolBar_->addSeparator();
-  toolBar_->addWidget(new QLabel(tr("Classes: "), this));
-  toolBar_->addWidget(classCombo_);
-  toolBar_->addSeparator();
-  toolBar_->addWidget(new QLabel(tr("ALD: "), this));
-  toolBar_->addWidget(addressCombo_);
+  const std::pair<QString, QComboBox*> filters[] = {
+      {tr("Levels: "), levelCombo_}, {tr("Classes: "), classCombo_}, {tr("ALD: "), addressCombo_}};
+  for (const auto& [caption, combo] : filters) {
+    auto* label = new QLabel(caption, this);
+    AccessibleNames::NameAfterLabel(label, combo);
+    toolBar_->addSeparator();
+    toolBar_->addWidget(label);
+    toolBar_->addWidget(combo);
+  }
 }
 
 void OutputPane::BuildView() {
   view_ = new QTableView(this);
   view_->setObjectName(QStringLiteral("ctl%1").arg(kListControlId));
+  view_->setAccessibleName(tr("Output log"));
   view_->setModel(model_);
   view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   view_->setShowGrid(true);

@@ -23,6 +23,10 @@ PageTabs::PageTabs(Width width, QWidget* parent) : QWidget(parent), width_(width
   connect(bar_, &QTabBar::tabBarClicked, this, [this](int index) {
     if (index >= 0) SwitchTo(index);
   });
+  // The arrow keys on the focused tabs change the current tab alone.
+  connect(bar_, &QTabBar::currentChanged, this, [this](int index) {
+    if (index >= 0 && index != current_) SwitchTo(index);
+  });
 }
 
 DevicePage* PageTabs::Page(int index) const {
@@ -30,13 +34,22 @@ DevicePage* PageTabs::Page(int index) const {
 }
 
 // The second page of a narrow control would lie outside what it shows.
-void PageTabs::AddPage(const QString& tab, DevicePage* page) {
+void PageTabs::AddPage(const QString& tab, DevicePage* page, const QString& spokenName) {
   int index = PageCount();
   bar_->addTab(tab);
+  bar_->setAccessibleTabName(index, spokenName);
   pages_.push_back(page);
   row_->addWidget(page, 1);
   bool shown = index == 0 || (index == 1 && width_ == Width::kWide);
   page->setVisible(shown);
+}
+
+// Everything below this control comes after it in the focus chain, in the
+// order it was made.
+QWidget* PageTabs::LastFocusStop() const {
+  QWidget* last = const_cast<PageTabs*>(this);
+  for (QWidget* w = nextInFocusChain(); w != this && isAncestorOf(w); w = w->nextInFocusChain()) last = w;
+  return last;
 }
 
 void PageTabs::SwitchTo(int index) {

@@ -36,9 +36,14 @@ class PageTabs : public QWidget {
   void RefreshAll();
   void SetDeviceTypeAll(uint8_t deviceType);
 
+  // The last control of the pages that Tab stops at, to go on from.
+  QWidget* LastFocusStop() const;
+
  protected:
-  // Pages are added in tab order, before the control is shown.
-  void AddPage(const QString& tab, DevicePage* page);
+  // Pages are added in tab order, before the control is shown. The
+  // spoken name tells the tab from others of the same caption in the
+  // window.
+  void AddPage(const QString& tab, DevicePage* page, const QString& spokenName);
 
  private:
   Width width_;

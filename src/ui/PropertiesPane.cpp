@@ -11,6 +11,7 @@
 #include "bus/SelectedAld.h"
 #include "core/TraceLevel.h"
 #include "core/TraceLog.h"
+#include "ui/AccessibleNames.h"
 #include "ui/PaneToolIcons.h"
 #include "ui/PropertyGridModel.h"
 
@@ -31,6 +32,7 @@ PropertiesPane::PropertiesPane(AldTable& table, TraceLog& log, QWidget* parent)
       grid_(new QTreeView(this)),
       description_(new QLabel(this)) {
   selector_->setObjectName(QStringLiteral("AldSelector"));
+  AccessibleNames::NameWithUnseenLabel(selector_, tr("ALD selector"));
   selector_->setEditable(false);
   selector_->setMaxVisibleItems(kSelectorVisibleEntries);
   selector_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -67,6 +69,7 @@ QAction* PropertiesPane::AddCommand(int id, const QIcon& icon, const QString& ti
 
 void PropertiesPane::BuildToolBar() {
   toolBar_->setObjectName(QStringLiteral("PropertiesToolBar"));
+  toolBar_->setAccessibleName(tr("Properties commands"));
   toolBar_->setIconSize(QSize(16, 16));
   toolBar_->setMovable(false);
   toolBar_->setFloatable(false);
@@ -81,6 +84,7 @@ void PropertiesPane::BuildToolBar() {
 
 void PropertiesPane::BuildGrid() {
   grid_->setObjectName(QStringLiteral("PropertyGrid"));
+  grid_->setAccessibleName(tr("Property grid"));
   grid_->setModel(model_);
   grid_->setHeaderHidden(true);
   grid_->setUniformRowHeights(true);

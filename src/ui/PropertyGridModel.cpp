@@ -115,6 +115,13 @@ int PropertyGridModel::columnCount(const QModelIndex& /*parent*/) const {
   return 2;
 }
 
+QVariant PropertyGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (section == kNameColumn) return tr("Property");
+  if (section == kValueColumn) return tr("Value");
+  return {};
+}
+
 QVariant PropertyGridModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || !checkIndex(index)) return {};
   if (index.internalId() == kGroupId) return GroupData(groups_[static_cast<size_t>(index.row())], index.column(), role);

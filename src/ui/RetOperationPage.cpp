@@ -67,16 +67,17 @@ RetOperationPage::RetOperationPage(const DevicePageParts& parts, const DeviceWin
 }
 
 // Two buttons a row; the tilt box beside GET and SET TILT, where the value
-// read and the value to set are typed.
+// read and the value to set are typed. Made in the order of the rows, which
+// is the order Tab goes through them.
 void RetOperationPage::Build() {
   auto* grid = new QGridLayout(this);
+  grid->addWidget(MakeButton(kGetTiltButton, tr("GET TILT")), 0, 0);
   tiltBox_ = new ColorEdit(this);
   tiltBox_->setObjectName(ControlName(kTiltBox));
   tiltBox_->setAccessibleName(QStringLiteral("Tilt"));
   tiltBox_->setAlignment(Qt::AlignCenter);
   tiltBox_->setPlaceholderText(tr("degrees"));
   tiltBox_->setMinimumWidth(QFontMetrics(tiltBox_->font()).horizontalAdvance(QStringLiteral("-000.0  ")) + 12);
-  grid->addWidget(MakeButton(kGetTiltButton, tr("GET TILT")), 0, 0);
   grid->addWidget(tiltBox_, 0, 1);
   grid->addWidget(MakeButton(kSetTiltButton, tr("SET TILT")), 0, 2);
   grid->addWidget(MakeButton(kCalibrateButton, tr("CALIBRATE")), 1, 0);

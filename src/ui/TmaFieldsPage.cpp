@@ -11,6 +11,7 @@
 #include "ald/AldType.h"
 #include "core/MessagePump.h"
 #include "layer7/DataFieldId.h"
+#include "ui/AccessibleNames.h"
 #include "ui/ColorEdit.h"
 
 namespace {
@@ -50,18 +51,25 @@ void TmaFieldsPage::Build() {
   auto* grid = new QGridLayout;
   int row = 0;
   for (const Row& r : Rows()) {
-    grid->addWidget(new QLabel(tr(r.Label), this), row, 0);
+    auto* label = new QLabel(tr(r.Label), this);
+    grid->addWidget(label, row, 0);
     auto* line = new QHBoxLayout;
     std::vector<ColorEdit*> boxes;
     for (int id : r.Boxes) {
       boxes.push_back(MakeBox(id, true));
       line->addWidget(boxes.back());
     }
+    // The TMA operation page shows a "Max Gain" and a "Min Gain" of its
+    // own beside this page.
+    QString spoken = tr("TMA %1").arg(AccessibleNames::Plain(label->text()));
+    NameBoxes(label, boxes, spoken, {tr("min"), tr("max")});
     grid->addLayout(line, row, 1);
     SetFieldBoxes(r.Field, boxes);
     uint8_t field = r.Field;
     QPushButton* get = MakeFieldButton(field, false, true, r.Get);
     QPushButton* set = MakeFieldButton(field, true, true, r.Set);
+    get->setAccessibleName(tr("GET %1").arg(spoken));
+    set->setAccessibleName(tr("SET %1").arg(spoken));
     grid->addWidget(get, row, 2);
     grid->addWidget(set, row++, 3);
     Bind(get, "TMA Fields", [this, field] { GetField(field); });

@@ -46,12 +46,14 @@ void TmaOperationPage::Build() {
   grid->addWidget(MakeButton(kSetGainButton, tr("SET GAIN")), 0, 1);
   auto* gain = new QLineEdit(this);
   gain->setObjectName(ControlName(kGainBox));
+  gain->setAccessibleName(tr("Gain"));
   gain->setAlignment(Qt::AlignCenter);
   gain->setPlaceholderText(tr("dB"));
   grid->addWidget(gain, 0, 2);
   grid->addWidget(MakeButton(kGetModeButton, tr("GET MODE")), 1, 0);
   grid->addWidget(MakeButton(kSetModeButton, tr("SET MODE")), 1, 1);
   auto* modes = new QWidget(this);
+  modes->setAccessibleName(tr("Mode"));
   auto* modeRow = new QHBoxLayout(modes);
   modeRow->setContentsMargins(0, 0, 0, 0);
   auto* group = new QButtonGroup(this);
