@@ -66,6 +66,18 @@ class FastExchangeTest : public ::testing::TestWithParam<bool> {
     r.UniqueIdLength = static_cast<uint8_t>(std::strlen(kRetId));
     return link.AssignAddress(1);
   }
+
+  // Connects the addressed RET, reads its information and polls it; each
+  // must come out as on a clean line.
+  void ConnectAskAndPoll() {
+    ASSERT_EQ(link.Connect(1), kSuccess);
+    AldRecord& ret = table.Record(1);
+    EXPECT_EQ(l7.GetInformation(1, ret), kSuccess);
+    EXPECT_EQ(ret.ProductNumber, "RET-8001");
+    EXPECT_EQ(ret.SoftwareVersion, "SW 3.4.17");
+    uint8_t payload[AisgHdlc::kAnswerBuffer];
+    EXPECT_EQ(link.Poll(1, payload), kSuccess);
+  }
 };
 
 // The device pauses 30 ms inside every answer, less than the silence that
@@ -74,12 +86,7 @@ class FastExchangeTest : public ::testing::TestWithParam<bool> {
 TEST_P(FastExchangeTest, AnswerInTwoPiecesIsReadWhole) {
   Serve({{"splitAnswerMs", 30}});
   ASSERT_EQ(Address(), kSuccess);
-  ASSERT_EQ(link.Connect(1), kSuccess);
-  AldRecord& ret = table.Record(1);
-  EXPECT_EQ(l7.GetInformation(1, ret), kSuccess);
-  EXPECT_EQ(ret.ProductNumber, "RET-8001");
-  uint8_t payload[AisgHdlc::kAnswerBuffer];
-  EXPECT_EQ(link.Poll(1, payload), kSuccess);
+  ConnectAskAndPoll();
   EXPECT_EQ(link.Disconnect(1), kSuccess);
   EXPECT_EQ(Trace().find("Invalid hdlc frame received"), std::string::npos);
 }
@@ -96,12 +103,7 @@ TEST_P(FastExchangeTest, NoiseAfterTheFrame) {
     EXPECT_EQ(link.Connect(1), kProtocolError);
     return;
   }
-  ASSERT_EQ(link.Connect(1), kSuccess);
-  AldRecord& ret = table.Record(1);
-  EXPECT_EQ(l7.GetInformation(1, ret), kSuccess);
-  EXPECT_EQ(ret.SoftwareVersion, "SW 3.4.17");
-  uint8_t payload[AisgHdlc::kAnswerBuffer];
-  EXPECT_EQ(link.Poll(1, payload), kSuccess);
+  ConnectAskAndPoll();
   std::string trace = Trace();
   EXPECT_NE(trace.find("RX[0"), std::string::npos);
   EXPECT_NE(trace.find("octets received between exchanges discarded"), std::string::npos);
