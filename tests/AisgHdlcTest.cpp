@@ -283,7 +283,7 @@ TEST_F(IFrameRecoveryTest, LateIFramesAheadOfTheAnswerArePassedOver) {
 // A reject names the N(S) the ALD expects: the frame goes again with it,
 // and V(S) follows, so that the link stays in step.
 TEST_F(IFrameRecoveryTest, RejectIsFollowedBySendingTheFrameItAsksFor) {
-  link.AnswerFrame(Hex("03 39"));  // REJ, N(R) 1
+  link.AnswerFrame(Hex("03 39"));                 // REJ, N(R) 1
   link.AnswerFrame(Hex("03 52 05 02 00 00 41"));  // N(R) 2 acknowledges N(S) 1 sent again
   EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kSuccess);
   EXPECT_EQ(Sent(2), "03 32 05 00 00");
