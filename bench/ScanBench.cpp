@@ -7,7 +7,10 @@
 // silence after an answer that silence ended, the guard time after an
 // answer that ended with its frame, or the 418 ms a read waits when nothing
 // answers; to that come the waits the bus logic itself makes. The ratio
-// measured / bound says how much the program adds on top of the line.
+// measured / bound says how much the program adds on top of the line. The
+// measured time is split into the time inside exchanges (from a request's
+// write to the end of the read that took its answer) and the time between
+// them (the program's own work, the guard time and the bus logic's waits).
 //
 // aldsim holds each answer for the line time of the request it answers, as
 // the wire does, and its devices here answer without a turnaround pause, so
@@ -18,7 +21,8 @@
 //
 // Run from the build directory (bin/ScanBench) or give aldsim's path as the
 // first argument; a second argument such as 1,4,16 picks the site sizes
-// scanned (16 is always polled and 1 always downloads to).
+// scanned (16 is always polled and 1 always downloads to), a third the
+// size of the firmware image (65536 octets).
 
 #include <fcntl.h>
 #include <poll.h>
@@ -31,10 +35,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ald/AldTable.h"
@@ -68,6 +74,10 @@ struct WireCount {
   uint64_t Received = 0;
   uint32_t LastSent = 0;
   double WaitMs = 0;
+  // From each request's write to the end of the last read for its answer;
+  // the rest of the measured time is spent between exchanges.
+  double ExchangeMs = 0;
+  std::chrono::steady_clock::time_point Mark;
 
   double BoundMs() const {
     uint64_t answered = Exchanges - Unanswered;
@@ -84,10 +94,14 @@ class CountingHdlc : public AisgHdlc {
     ++count.Exchanges;
     count.Sent += length;
     count.LastSent = length;
+    count.Mark = std::chrono::steady_clock::now();
     return AisgHdlc::Write(data, length);
   }
   uint32_t Read(uint8_t* buffer, uint32_t capacity) override {
     uint32_t n = AisgHdlc::Read(buffer, capacity);
+    auto now = std::chrono::steady_clock::now();
+    count.ExchangeMs += std::chrono::duration<double, std::milli>(now - count.Mark).count();
+    count.Mark = now;
     count.Received += n;
     if (AnswerCompletedAt()) ++count.EndedWithFrame;
     if (n == 0) {
@@ -194,8 +208,16 @@ struct Station {
   BusStation bus{layer7, BusUi{quiet, quiet, messages}, nullptr, nullptr};
 };
 
+// Measured and bound times of every row, by what was run and on how many
+// devices, for the comparison of the two modes.
+struct Timing {
+  double MeasuredMs;
+  double BoundMs;
+};
+using Timings = std::map<std::pair<std::string, int>, Timing>;
+
 template <class F>
-void Measure(const char* mode, const char* what, int devices, Station& s, F run) {
+void Measure(const char* mode, const char* what, int devices, Station& s, Timings& timings, F run) {
   double guardMs = s.link.count.GuardMs;
   s.link.count = WireCount();
   s.link.count.GuardMs = guardMs;
@@ -203,16 +225,18 @@ void Measure(const char* mode, const char* what, int devices, Station& s, F run)
   run();
   double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   const WireCount& c = s.link.count;
-  std::printf("%-5s %-8s %4d %9llu %7llu %11.0f %10.0f %6.3f %10.0f %6.3f\n", mode, what, devices,
+  std::printf("%-5s %-8s %4d %9llu %7llu %11.0f %10.0f %6.3f %10.0f %6.3f %9.0f %9.0f\n", mode, what, devices,
               static_cast<unsigned long long>(c.Exchanges), static_cast<unsigned long long>(c.Unanswered), ms,
-              c.BoundMs(), ms / c.BoundMs(), c.OverlapBoundMs(), ms / c.OverlapBoundMs());
+              c.BoundMs(), ms / c.BoundMs(), c.OverlapBoundMs(), ms / c.OverlapBoundMs(), c.ExchangeMs,
+              ms - c.ExchangeMs);
   std::fflush(stdout);
+  timings[{what, devices}] = {ms, c.BoundMs()};
 }
 
-// A firmware image of kFirmwareOctets with a good checksum, so that nothing
-// but the transfer is measured.
-std::vector<uint8_t> FirmwareImage() {
-  std::vector<uint8_t> image(kFirmwareOctets);
+// A firmware image with a good checksum, so that nothing but the transfer is
+// measured.
+std::vector<uint8_t> FirmwareImage(size_t octets) {
+  std::vector<uint8_t> image(octets);
   for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 7 + 3);
   return image;
 }
@@ -230,38 +254,84 @@ std::vector<int> SiteSizes(int argc, char** argv) {
   return sizes;
 }
 
-void RunMode(const std::string& program, const std::filesystem::path& dir, bool fast, const std::vector<int>& sizes) {
+struct Options {
+  std::string Aldsim;
+  std::vector<int> Sizes;
+  size_t FirmwareOctets;
+};
+
+Timings RunMode(const Options& options, const std::filesystem::path& dir, bool fast) {
+  const std::string& program = options.Aldsim;
   const char* mode = fast ? "fast" : "exact";
-  for (int devices : sizes) {
+  Timings timings;
+  for (int devices : options.Sizes) {
     Aldsim sim(program, dir, devices);
     Station s(dir, sim.Path(), fast);
-    Measure(mode, "scan", devices, s, [&] { s.bus.Engine().Run(); });
+    Measure(mode, "scan", devices, s, timings, [&] { s.bus.Engine().Run(); });
     if (s.table.AldCount() != static_cast<unsigned>(devices)) {
       std::fprintf(stderr, "scan of %d devices found %u\n", devices, s.table.AldCount());
     }
     if (devices != 16) continue;
     s.bus.Ticker().OnTimerTick();  // lists them
-    Measure(mode, "poll", devices, s, [&] { s.bus.Poller().PollAll(s.bus.List().RowCount()); });
+    Measure(mode, "poll", devices, s, timings, [&] { s.bus.Poller().PollAll(s.bus.List().RowCount()); });
   }
   Aldsim sim(program, dir, 1);
   Station s(dir, sim.Path(), fast);
   s.bus.Engine().Run();
-  std::vector<uint8_t> image = FirmwareImage();
+  std::vector<uint8_t> image = FirmwareImage(options.FirmwareOctets);
   ResultCode result = kSuccess;
-  Measure(mode, "download", 1, s, [&] { result = s.layer7.TransferFirmware(1, image.data(), image.size()); });
+  Measure(mode, "download", 1, s, timings, [&] { result = s.layer7.TransferFirmware(1, image.data(), image.size()); });
   if (result != kSuccess) std::fprintf(stderr, "%s download failed: %d\n", mode, static_cast<int>(result));
+  return timings;
+}
+
+// The machine's load average, and how late a sleeping thread wakes on it:
+// every exchange waits on the line several times, and each wait ends that
+// much after its time, so on a busy machine these add to the measured times.
+void PrintMachine(const char* when) {
+  std::ifstream loadFile("/proc/loadavg");
+  std::string load;
+  std::getline(loadFile, load);
+  constexpr int kProbes = 100;
+  double lateMs = 0;
+  for (int i = 0; i < kProbes; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    poll(nullptr, 0, 2);
+    lateMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() - 2;
+  }
+  std::printf("# %s: load %s, a 2 ms sleep wakes %.2f ms late on average\n", when, load.c_str(), lateMs / kProbes);
+  std::fflush(stdout);
+}
+
+// How much faster each row ran with fast exchanges, and how much faster its
+// bound allows it to be.
+void PrintSpeedUps(const Timings& exact, const Timings& fast) {
+  std::printf("\n%-8s %4s %9s %9s\n", "what", "alds", "speed-up", "bound");
+  for (const auto& [row, e] : exact) {
+    auto f = fast.find(row);
+    if (f == fast.end()) continue;
+    std::printf("%-8s %4d %9.3f %9.3f\n", row.first.c_str(), row.second, e.MeasuredMs / f->second.MeasuredMs,
+                e.BoundMs / f->second.BoundMs);
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string program = argc > 1 ? argv[1] : (std::filesystem::path(argv[0]).parent_path() / "aldsim").string();
+  Options options;
+  options.Aldsim = argc > 1 ? argv[1] : (std::filesystem::path(argv[0]).parent_path() / "aldsim").string();
+  options.Sizes = SiteSizes(argc, argv);
+  options.FirmwareOctets = argc > 3 ? std::stoul(argv[3]) : kFirmwareOctets;
   std::filesystem::path dir = std::filesystem::temp_directory_path() / Format("tiltdeck-bench-%d", getpid());
   std::filesystem::create_directories(dir);
-  std::printf("%-5s %-8s %4s %9s %7s %11s %10s %6s %10s %6s\n", "mode", "what", "alds", "exchanges", "silent",
-              "measured ms", "bound ms", "ratio", "overlap ms", "ratio");
-  std::vector<int> sizes = SiteSizes(argc, argv);
-  for (bool fast : {false, true}) RunMode(program, dir, fast, sizes);
+  std::printf("%-5s %-8s %4s %9s %7s %11s %10s %6s %10s %6s %9s %9s\n", "mode", "what", "alds", "exchanges", "silent",
+              "measured ms", "bound ms", "ratio", "overlap ms", "ratio", "in xchg", "between");
+  PrintMachine("before");
+  Timings exact = RunMode(options, dir, false);
+  PrintMachine("between the modes");
+  Timings fast = RunMode(options, dir, true);
+  PrintMachine("after");
+  PrintSpeedUps(exact, fast);
   std::filesystem::remove_all(dir);
   return 0;
 }

@@ -204,7 +204,7 @@ class IFrameRecoveryTest : public LinkTest {
 
 TEST_F(IFrameRecoveryTest, LostAnswerIsFetchedByAPoll) {
   link.AnswerNothing();
-  link.AnswerFrame(Hex("03 76 05 02 00 00 41"));  // N(R) 3 acknowledges N(S) 2, N(S) 1
+  link.AnswerFrame(Hex("03 72 05 02 00 00 41"));  // N(R) 3 acknowledges N(S) 2, N(S) 1
   EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kLayer7Notification);
   EXPECT_EQ(ToHex(answer, 5), "05 02 00 00 41");
   EXPECT_EQ(Sent(1), "03 34 05 00 00");
@@ -247,11 +247,44 @@ TEST_F(IFrameRecoveryTest, QueuedMessageBeforeTheIFrameArrived) {
   EXPECT_EQ(ToHex(answer, 5), "05 02 00 00 41");
 }
 
+// Frames that came late from an earlier exchange, just ahead of the answer:
+// their sequence numbers give them away, and the read goes on for the frame
+// that answers. Only an I-frame in sequence is taken, by an I-frame exchange
+// or a poll.
+TEST_F(IFrameRecoveryTest, LateIFramesAheadOfTheAnswerArePassedOver) {
+  link.AnswerFrame(Hex("03 50 04 02 00 00 00"));  // N(R) 2, N(S) 0: the answer before
+  link.AnswerFrame(Hex("03 54 07 02 00 01 02"));  // N(S) 1 is right, N(R) 2 does not acknowledge ours
+  link.AnswerFrame(Hex("03 72 05 02 00 00 41"));  // N(R) 3, N(S) 1
+  EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kSuccess);
+  EXPECT_EQ(ToHex(answer, 5), "05 02 00 00 41");
+  EXPECT_EQ(link.written.size(), 2u) << "answered at the first request";
+  EXPECT_EQ(table.Record(3).RecvSeq, 2);
+
+  uint8_t payload[AisgHdlc::kAnswerBuffer] = {};
+  link.AnswerFrame(Hex("03 72 05 02 00 00 41"));  // the same answer once more
+  link.AnswerFrame(Hex("03 71"));
+  EXPECT_EQ(link.Poll(3, payload), kSuccess);
+  EXPECT_EQ(table.Record(3).RecvSeq, 2);
+  EXPECT_EQ(table.Record(3).MissedPolls, 0);
+
+  // Nothing but old frames: the exchange ends as one that got no answer.
+  for (int i = 0; i < 20; ++i) link.AnswerFrame(Hex("03 72 05 02 00 00 41"));
+  EXPECT_EQ(link.Poll(3, payload), kTimeout);
+  EXPECT_EQ(table.Record(3).RecvSeq, 2);
+  std::string trace = Trace();
+  EXPECT_NE(trace.find("HDLC 003 I-frame with N(S) 0 N(R) 2 passed over: the answer carries N(S) 1 N(R) 3"),
+            std::string::npos)
+      << trace;
+  EXPECT_NE(trace.find("HDLC 003 I-frame with N(S) 1 N(R) 3 passed over: the answer carries N(S) 2"),
+            std::string::npos);
+  EXPECT_EQ(trace.find("carries N(S) 2 N(R)"), std::string::npos) << "a poll acknowledges nothing";
+}
+
 // A reject names the N(S) the ALD expects: the frame goes again with it,
 // and V(S) follows, so that the link stays in step.
 TEST_F(IFrameRecoveryTest, RejectIsFollowedBySendingTheFrameItAsksFor) {
-  link.AnswerFrame(Hex("03 39"));  // REJ, N(R) 1
-  link.AnswerFrame(Hex("03 72 05 02 00 00 41"));
+  link.AnswerFrame(Hex("03 39"));                 // REJ, N(R) 1
+  link.AnswerFrame(Hex("03 52 05 02 00 00 41"));  // N(R) 2 acknowledges N(S) 1 sent again
   EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kSuccess);
   EXPECT_EQ(Sent(2), "03 32 05 00 00");
   EXPECT_EQ(table.Record(3).SendSeq, 2);
@@ -259,9 +292,9 @@ TEST_F(IFrameRecoveryTest, RejectIsFollowedBySendingTheFrameItAsksFor) {
 
 // Garbled answers show the ALD is there: it is polled on, up to a limit.
 TEST_F(IFrameRecoveryTest, GarbledAnswersKeepThePollingGoing) {
-  const std::vector<uint8_t> garbled = Hex("7E 03 76 05 02 00 00 41 00 00 7E");
+  const std::vector<uint8_t> garbled = Hex("7E 03 72 05 02 00 00 41 00 00 7E");
   for (int i = 0; i < 5; ++i) link.AnswerRaw(garbled);
-  link.AnswerFrame(Hex("03 76 05 02 00 00 41"));
+  link.AnswerFrame(Hex("03 72 05 02 00 00 41"));
   EXPECT_EQ(link.SendIFrame(3, getInfo, answer), kLayer7Notification);
   EXPECT_EQ(link.written.size(), 1u + 1u + 5u);
   for (int i = 0; i < 20; ++i) link.AnswerRaw(garbled);

@@ -18,6 +18,7 @@
 #include "TempDir.h"
 #include "ald/AldTable.h"
 #include "core/TraceLog.h"
+#include "link/HdlcCodec.h"
 #include "serial/AisgSerial.h"
 #include "serial/ECommError.h"
 #include "serial/PortStartup.h"
@@ -386,6 +387,34 @@ TEST_F(AisgSerialTest, ReadOfNothingEndsAfterTheTotalTimeAndIsTraced) {
   std::string text = log.TakePending();
   EXPECT_EQ(text.rfind("INF ", 0), 0u) << text;
   EXPECT_TRUE(Contains(text, " COMM ... RX[00] \r\n")) << text;
+}
+
+// Reading on after an answer that was not the one sought keeps the total
+// time of the read that found it: the search gives up when the first read
+// would have given up, not a whole read time after the frame passed over.
+TEST_F(AisgSerialTest, ReadingOnKeepsTheFirstReadsTotalTime) {
+  class Reader : public AisgSerial {
+   public:
+    using AisgSerial::AisgSerial;
+    using AisgSerial::ReadAnswer;
+    using AisgSerial::ReadOn;
+  } reader{log, table};
+  reader.SetPortName(pty.SlavePath());
+  reader.Open();
+  ASSERT_TRUE(AisgSerial::IsOpen()) << AisgSerial::LastError();
+  std::thread farEnd([this] {
+    std::this_thread::sleep_for(milliseconds(300));
+    pty.WriteMaster(Hex("7E 01 73 83 57 7E"));
+  });
+  uint8_t buffer[168] = {};
+  auto start = Clock::now();
+  EXPECT_EQ(reader.ReadAnswer(buffer, sizeof buffer, &HdlcCodec::FrameEnd), 6u);
+  farEnd.join();
+  EXPECT_EQ(reader.ReadOn(buffer, sizeof buffer, &HdlcCodec::FrameEnd), 0u);
+  long elapsed = ElapsedMs(start);
+  EXPECT_GE(elapsed, 400);  // 168 x 1 ms + 250 ms from the first read's start
+  EXPECT_LT(elapsed, 600);
+  reader.Close();
 }
 
 TEST_F(AisgSerialTest, ReadEndsWhenTheBufferIsFullAndLeavesTheRest) {

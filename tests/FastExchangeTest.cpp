@@ -66,6 +66,18 @@ class FastExchangeTest : public ::testing::TestWithParam<bool> {
     r.UniqueIdLength = static_cast<uint8_t>(std::strlen(kRetId));
     return link.AssignAddress(1);
   }
+
+  // Connects the addressed RET, reads its information and polls it; each
+  // must come out as on a clean line.
+  void ConnectAskAndPoll() {
+    ASSERT_EQ(link.Connect(1), kSuccess);
+    AldRecord& ret = table.Record(1);
+    EXPECT_EQ(l7.GetInformation(1, ret), kSuccess);
+    EXPECT_EQ(ret.ProductNumber, "RET-8001");
+    EXPECT_EQ(ret.SoftwareVersion, "SW 3.4.17");
+    uint8_t payload[AisgHdlc::kAnswerBuffer];
+    EXPECT_EQ(link.Poll(1, payload), kSuccess);
+  }
 };
 
 // The device pauses 30 ms inside every answer, less than the silence that
@@ -74,12 +86,7 @@ class FastExchangeTest : public ::testing::TestWithParam<bool> {
 TEST_P(FastExchangeTest, AnswerInTwoPiecesIsReadWhole) {
   Serve({{"splitAnswerMs", 30}});
   ASSERT_EQ(Address(), kSuccess);
-  ASSERT_EQ(link.Connect(1), kSuccess);
-  AldRecord& ret = table.Record(1);
-  EXPECT_EQ(l7.GetInformation(1, ret), kSuccess);
-  EXPECT_EQ(ret.ProductNumber, "RET-8001");
-  uint8_t payload[AisgHdlc::kAnswerBuffer];
-  EXPECT_EQ(link.Poll(1, payload), kSuccess);
+  ConnectAskAndPoll();
   EXPECT_EQ(link.Disconnect(1), kSuccess);
   EXPECT_EQ(Trace().find("Invalid hdlc frame received"), std::string::npos);
 }
@@ -96,17 +103,35 @@ TEST_P(FastExchangeTest, NoiseAfterTheFrame) {
     EXPECT_EQ(link.Connect(1), kProtocolError);
     return;
   }
-  ASSERT_EQ(link.Connect(1), kSuccess);
-  AldRecord& ret = table.Record(1);
-  EXPECT_EQ(l7.GetInformation(1, ret), kSuccess);
-  EXPECT_EQ(ret.SoftwareVersion, "SW 3.4.17");
-  uint8_t payload[AisgHdlc::kAnswerBuffer];
-  EXPECT_EQ(link.Poll(1, payload), kSuccess);
+  ConnectAskAndPoll();
   std::string trace = Trace();
   EXPECT_NE(trace.find("RX[0"), std::string::npos);
   EXPECT_NE(trace.find("octets received between exchanges discarded"), std::string::npos);
   EXPECT_EQ(trace.find("No answer to the I-frame"), std::string::npos);
   EXPECT_EQ(trace.find("Invalid hdlc frame received"), std::string::npos);
+}
+
+// A device whose line echoes sends its previous I-frame again just ahead of
+// each answer: right behind it when fast, after a pause longer than the
+// silence that ends a read when exact. That frame carries the sequence
+// numbers of the exchange before; taken, it would stand for the answer.
+TEST_P(FastExchangeTest, LateIFrameAheadOfTheAnswerIsPassedOver) {
+  Serve({{"staleIFrameGapMs", Fast() ? 0 : 80}});
+  ASSERT_EQ(Address(), kSuccess);
+  ASSERT_EQ(link.Connect(1), kSuccess);
+  const uint8_t getInfo[] = {0x05, 0x00, 0x00};
+  const uint8_t alarmStatus[] = {0x04, 0x00, 0x00};
+  uint8_t answer[AisgHdlc::kAnswerBuffer] = {};
+  ASSERT_EQ(link.SendIFrame(1, getInfo, answer), kSuccess);
+  ASSERT_EQ(answer[0], 0x05);
+  EXPECT_EQ(link.SendIFrame(1, alarmStatus, answer), kSuccess);
+  EXPECT_EQ(answer[0], 0x04) << "the alarm status, not the information once more";
+  EXPECT_EQ(table.Record(1).RecvSeq, 2);
+  uint8_t payload[AisgHdlc::kAnswerBuffer];
+  EXPECT_EQ(link.Poll(1, payload), kSuccess);
+  std::string trace = Trace();
+  EXPECT_NE(trace.find("I-frame with N(S) 0 N(R) 1 passed over: the answer carries N(S) 1 N(R) 2"), std::string::npos);
+  EXPECT_EQ(trace.find("No answer to the I-frame"), std::string::npos);
 }
 
 // A frame whose FCS is wrong never completes an answer: the read ends on

@@ -29,12 +29,13 @@ class Layer7Test : public ::testing::Test {
     table.Record(kAld).State = kStateConnected;
   }
 
-  // The device answers with an I-frame carrying the layer-7 message bytes.
+  // The device answers with an I-frame carrying the layer-7 message bytes,
+  // numbered as the device would number it.
   void AnswerI(const std::string& message) {
     std::vector<uint8_t> content = {kAld, 0x10};
     std::vector<uint8_t> m = Hex(message);
     content.insert(content.end(), m.begin(), m.end());
-    link.AnswerFrame(content);
+    link.AnswerIFrameInSequence(content);
   }
   void AnswerRR(int times = 1) {
     for (int i = 0; i < times; ++i) link.AnswerFrame({kAld, 0x11});

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <string>
 
 #include "ald/AldTable.h"
 #include "ald/AldType.h"
 #include "core/TraceLog.h"
+#include "link/HdlcControl.h"
 #include "link/LinkObserver.h"
 #include "serial/AdapterDetector.h"
 
@@ -103,7 +105,8 @@ uint32_t AisgHdlc::SkipNoise(const uint8_t* rx, uint32_t received) {
 
 // The caller's answer buffer needs only the content: decoding happens in a
 // buffer of our own, so no frame on the wire can write past it.
-ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length, bool untilFrame) {
+ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length, bool untilFrame,
+                                    const InSequence* sequence) {
   if (*length > HdlcCodec::kMaxContent) {
     log_.Write(kTraceError, classTag_, 0, "Request of %u octets does not fit in one frame", *length);
     *length = 0;
@@ -115,25 +118,55 @@ ResultCode AisgHdlc::ExchangeLocked(const uint8_t* request, uint8_t* answer, uin
   bool fast = FastExchanges();
   if (fast) ClearLine();
   Write(tx, txLength);
-  uint8_t rx[HdlcCodec::kBufferSize] = {};
-  uint32_t read = fast && untilFrame ? ReadAnswer(rx, HdlcCodec::kBufferSize, &HdlcCodec::FrameEnd)
-                                     : Read(rx, HdlcCodec::kBufferSize);
-  uint32_t received = std::min<uint32_t>(read, HdlcCodec::kBufferSize);
-  lastReadFull_ = received == HdlcCodec::kBufferSize;
-  *length = 0;
-  if (received == 0) return kTimeout;
-  uint32_t start = fast && untilFrame ? SkipNoise(rx, received) : 0;
+  bool byFrame = fast && untilFrame;
   uint8_t decoded[HdlcCodec::kMaxDecoded] = {};
-  ResultCode result = DecodeFrame(rx + start, decoded, static_cast<uint16_t>(received - start), length);
+  ResultCode result = ReadAnswerFrame(byFrame, false, decoded, length);
+  // The time-out bounds the search on a real line; the count bounds it on
+  // a port that always has something to read.
+  constexpr int kMostPassedOver = 8;
+  for (int passed = 0; result == kSuccess && sequence != nullptr && OutOfSequence(decoded, *length, *sequence);) {
+    if (++passed > kMostPassedOver) {
+      *length = 0;
+      return kTimeout;
+    }
+    result = ReadAnswerFrame(byFrame, true, decoded, length);
+  }
   std::memcpy(answer, decoded, *length);
   return result;
 }
 
+ResultCode AisgHdlc::ReadAnswerFrame(bool byFrame, bool readOn, uint8_t* decoded, uint16_t* length) {
+  uint8_t rx[HdlcCodec::kBufferSize] = {};
+  AnswerEnd end = byFrame ? &HdlcCodec::FrameEnd : nullptr;
+  uint32_t read = readOn ? ReadOn(rx, HdlcCodec::kBufferSize, end) : ReadAnswer(rx, HdlcCodec::kBufferSize, end);
+  uint32_t received = std::min<uint32_t>(read, HdlcCodec::kBufferSize);
+  lastReadFull_ = received == HdlcCodec::kBufferSize;
+  *length = 0;
+  if (received == 0) return kTimeout;
+  uint32_t start = byFrame ? SkipNoise(rx, received) : 0;
+  return DecodeFrame(rx + start, decoded, static_cast<uint16_t>(received - start), length);
+}
+
+// An I-frame that repeats one already taken, or that the ALD sent before
+// this request reached it, came late from an earlier exchange; taken now it
+// would stand for the answer, and the answer would be lost. Frames from
+// other addresses are the caller's to refuse.
+bool AisgHdlc::OutOfSequence(const uint8_t* frame, uint16_t length, const InSequence& sequence) {
+  if (length < 2 || frame[0] != sequence.Address || ClassifyControl(frame[1]) != FrameKind::I) return false;
+  uint8_t ns = HdlcControl::Ns(frame[1]);
+  uint8_t nr = HdlcControl::Nr(frame[1]);
+  if (ns == sequence.Ns && (!sequence.Nr || nr == *sequence.Nr)) return false;
+  log_.Write(kTraceWarning, classTag_, sequence.Address,
+             "I-frame with N(S) %u N(R) %u passed over: the answer carries N(S) %u%s", ns, nr, sequence.Ns,
+             sequence.Nr ? (" N(R) " + std::to_string(*sequence.Nr)).c_str() : "");
+  return true;
+}
+
 ResultCode AisgHdlc::ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
-                                   bool untilFrame) {
+                                   bool untilFrame, const InSequence* sequence) {
   *length = static_cast<uint16_t>(request.size());
   std::lock_guard<std::mutex> lock(busMutex_);
-  return ExchangeLocked(request.data(), answer, length, untilFrame);
+  return ExchangeLocked(request.data(), answer, length, untilFrame, sequence);
 }
 
 // Every device a broadcast names may answer it. Devices that wait for a

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,19 +90,33 @@ class AisgHdlc : public AisgSerial {
   AldTable& Alds() { return alds_; }
 
  private:
-  ResultCode ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length, bool untilFrame = false);
+  // What an I-frame from the ALD must carry to answer this exchange rather
+  // than be an older frame come late: N(S) equal to V(R) and, after an
+  // I-frame of ours, the N(R) that acknowledges it.
+  struct InSequence {
+    uint8_t Address;
+    uint8_t Ns;
+    std::optional<uint8_t> Nr;
+  };
+
+  ResultCode ExchangeLocked(const uint8_t* request, uint8_t* answer, uint16_t* length, bool untilFrame = false,
+                            const InSequence* sequence = nullptr);
+  ResultCode ReadAnswerFrame(bool byFrame, bool readOn, uint8_t* decoded, uint16_t* length);
+  bool OutOfSequence(const uint8_t* frame, uint16_t length, const InSequence& sequence);
   void ClearLine();
   uint32_t SkipNoise(const uint8_t* rx, uint32_t received);
   std::chrono::microseconds GuardTime() const;
   ResultCode ExchangeFrame(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
-                           bool untilFrame = false);
+                           bool untilFrame = false, const InSequence* sequence = nullptr);
   ResultCode ExchangeBroadcast(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length);
   void AwaitQuietLine();
-  ResultCode ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length, bool untilFrame);
+  ResultCode ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length, bool untilFrame,
+                             const InSequence* sequence);
   // An exchange with the ALD at address: an answer from another address is
-  // no answer (traced, Protocol Error).
+  // no answer (traced, Protocol Error). Given a sequence, an I-frame out of
+  // it is traced and passed over, and the read goes on for the answer.
   ResultCode ExchangeWith(uint8_t address, const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
-                          bool quiet = false);
+                          bool quiet = false, const InSequence* sequence = nullptr);
   ResultCode ScanResponse(const uint8_t* answer, uint16_t length, AldRecord& record);
   ResultCode AssignAddressResponse(uint8_t slot, const uint8_t* answer, uint16_t length, bool* namesAld);
   ResultCode ProtocolVersionResponse(uint8_t address, const uint8_t* answer, uint16_t length, uint8_t* version);

@@ -57,7 +57,8 @@ ResultCode AisgHdlc::Poll(uint8_t address, uint8_t* payload) {
   AldRecord& ald = alds_.Record(address);
   uint8_t frame[kAnswerBuffer];
   uint16_t length = 0;
-  ResultCode result = ExchangeWith(address, {address, HdlcControl::Rr(ald.RecvSeq)}, frame, &length, true);
+  InSequence sequence{address, ald.RecvSeq, std::nullopt};
+  ResultCode result = ExchangeWith(address, {address, HdlcControl::Rr(ald.RecvSeq)}, frame, &length, true, &sequence);
   if (result != kSuccess) {
     CountMissedPoll(address);
     return result;
@@ -71,10 +72,10 @@ ResultCode AisgHdlc::Poll(uint8_t address, uint8_t* payload) {
 // exchange are kept quiet: the other thread traces on, and a port failure
 // still reports itself and leaves the trace as it was.
 ResultCode AisgHdlc::ExchangeQuietly(const std::vector<uint8_t>& request, uint8_t* answer, uint16_t* length,
-                                     bool untilFrame) {
-  if (!log_.IsClassSuppressed(TraceClass::kPoll)) return ExchangeFrame(request, answer, length, untilFrame);
+                                     bool untilFrame, const InSequence* sequence) {
+  if (!log_.IsClassSuppressed(TraceClass::kPoll)) return ExchangeFrame(request, answer, length, untilFrame, sequence);
   TraceLog::QuietLines quiet(log_);
-  return ExchangeFrame(request, answer, length, untilFrame);
+  return ExchangeFrame(request, answer, length, untilFrame, sequence);
 }
 
 // On a bus of several devices an answer from another address is not this
@@ -82,10 +83,10 @@ ResultCode AisgHdlc::ExchangeQuietly(const std::vector<uint8_t>& request, uint8_
 // over with its frame; an XID exchange, even to one address, keeps to the
 // silence that ends the scan's exchanges.
 ResultCode AisgHdlc::ExchangeWith(uint8_t address, const std::vector<uint8_t>& request, uint8_t* answer,
-                                  uint16_t* length, bool quiet) {
+                                  uint16_t* length, bool quiet, const InSequence* sequence) {
   bool untilFrame = request.size() < 2 || request[1] != HdlcControl::kXid;
-  ResultCode result =
-      quiet ? ExchangeQuietly(request, answer, length, untilFrame) : ExchangeFrame(request, answer, length, untilFrame);
+  ResultCode result = quiet ? ExchangeQuietly(request, answer, length, untilFrame, sequence)
+                            : ExchangeFrame(request, answer, length, untilFrame, sequence);
   if (result != kSuccess || *length == 0 || answer[0] == address) return result;
   log_.Write(kTraceWarning, classTag_, address, "Answer from address %u ignored, the frame was for address %u",
              answer[0], address);

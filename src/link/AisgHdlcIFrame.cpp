@@ -50,10 +50,12 @@ ResultCode AisgHdlc::SendIFrame(uint8_t address, const uint8_t* message, uint8_t
 
 AisgHdlc::IFrameStep AisgHdlc::SendIFrameOnce(uint8_t address, uint8_t ns, std::vector<uint8_t>& request,
                                               uint8_t* answer) {
-  request[1] = HdlcControl::IFrame(alds_.Record(address).RecvSeq, ns);
+  uint8_t vr = alds_.Record(address).RecvSeq;
+  request[1] = HdlcControl::IFrame(vr, ns);
   uint8_t frame[kAnswerBuffer];
   uint16_t length = 0;
-  ResultCode result = ExchangeWith(address, request, frame, &length);
+  InSequence sequence{address, vr, Next(ns)};
+  ResultCode result = ExchangeWith(address, request, frame, &length, false, &sequence);
   if (result == kSuccess) return JudgeIFrameAnswer(address, ns, frame, length, answer);
   return PollForIFrameAnswer(address, ns, result, answer);
 }
@@ -91,8 +93,9 @@ AisgHdlc::IFrameStep AisgHdlc::PollForIFrameAnswer(uint8_t address, uint8_t ns, 
   for (int polls = 0; polls < kIFrameRecoveryPolls && silent < kIFrameRetries; ++polls) {
     uint8_t frame[kAnswerBuffer];
     uint16_t length = 0;
-    uint8_t poll = HdlcControl::Rr(alds_.Record(address).RecvSeq);
-    ResultCode r = ExchangeWith(address, {address, poll}, frame, &length);
+    uint8_t vr = alds_.Record(address).RecvSeq;
+    InSequence sequence{address, vr, std::nullopt};
+    ResultCode r = ExchangeWith(address, {address, HdlcControl::Rr(vr)}, frame, &length, false, &sequence);
     if (r == kTimeout) ++silent;
     if (r != kSuccess) continue;
     IFrameStep step = JudgeRecoveryAnswer(address, ns, frame, length, answer);
@@ -105,23 +108,22 @@ AisgHdlc::IFrameStep AisgHdlc::PollForIFrameAnswer(uint8_t address, uint8_t ns, 
 // An I-frame that acknowledges ours came after it, yet it may be a message
 // the ALD had queued rather than the answer: the caller tells them apart by
 // the procedure, as it does with polls (Layer7 Notification). One that does
-// not acknowledge ours was sent before ours arrived.
+// not acknowledge ours was sent before ours arrived. Either is in sequence:
+// the poll passed over any I-frame that was not.
 AisgHdlc::IFrameStep AisgHdlc::JudgeRecoveryAnswer(uint8_t address, uint8_t ns, const uint8_t* frame, uint16_t length,
                                                    uint8_t* answer) {
   uint8_t control = length >= 2 ? frame[1] : 0xFF;
   bool received = Nr(control) == Next(ns);
   FrameKind kind = ClassifyControl(control);
   if (kind == FrameKind::I) {
-    AldRecord& ald = alds_.Record(address);
     if (received) {
       TakeIFrame(address, frame, length, answer);
       return IFrameStep::Done(kLayer7Notification);
     }
-    if (HdlcControl::Ns(control) == ald.RecvSeq) {
-      ald.RecvSeq = Next(ald.RecvSeq);
-      log_.Write(kTraceWarning, classTag_, address,
-                 "Message from the ALD dropped: it was sent before the I-frame arrived");
-    }
+    AldRecord& ald = alds_.Record(address);
+    ald.RecvSeq = Next(ald.RecvSeq);
+    log_.Write(kTraceWarning, classTag_, address,
+               "Message from the ALD dropped: it was sent before the I-frame arrived");
     return IFrameStep::SendAgain(kTimeout, Nr(control));
   }
   if (HdlcControl::IsSupervisory(control)) {

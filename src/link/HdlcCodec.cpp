@@ -50,46 +50,38 @@ uint16_t HdlcCodec::Encode(const uint8_t* content, uint16_t length, uint8_t* out
 
 HdlcCodec::Decoded HdlcCodec::Decode(const uint8_t* raw, uint16_t rawLength, uint8_t* out) {
   if (rawLength == 0 || raw[0] != kFlag || raw[rawLength - 1] != kFlag) return {kProtocolError, 0, false};
-  uint16_t count = 0;
-  uint16_t fcs = kFcsInit;
-  bool escaped = false;
-  for (uint16_t i = 0; i < rawLength; ++i) {
-    uint8_t octet = raw[i];
-    if (octet == kFlag) {
-      if (!escaped && count >= 2 && fcs == kFcsGood) {
-        ResultCode result = (i + 1 == rawLength) ? kSuccess : kCollision;
-        return {result, static_cast<uint16_t>(count - 2), false};
-      }
-      escaped = false;
-      count = 0;
-      fcs = kFcsInit;
-      continue;
+  Scanned frame = ScanFrame(raw, rawLength, out);
+  switch (frame.Outcome) {
+    case Scanned::kFrame: {
+      ResultCode result = frame.End == rawLength ? kSuccess : kCollision;
+      return {result, static_cast<uint16_t>(frame.Length - 2), false};
     }
-    if (octet == kEscape && !escaped) {
-      escaped = true;
-      continue;
-    }
-    if (escaped) {
-      escaped = false;
-      octet ^= 0x20;
-    }
-    out[count++] = octet;
-    fcs = FcsUpdate(fcs, octet);
-    if (count == kMaxDecoded) return {kCrc16Error, 0, true};
+    case Scanned::kOverlong: return {kCrc16Error, 0, true};
+    case Scanned::kNone: break;
   }
   return {kProtocolError, 0, true};
 }
 
+// Past the longest frame nothing can complete it any more; a reader then
+// ends its read as it would without looking for frames.
 size_t HdlcCodec::FrameEnd(const uint8_t* raw, size_t rawLength) {
-  size_t start = 0;
-  while (start < rawLength && raw[start] != kFlag) ++start;
+  Scanned frame = ScanFrame(raw, rawLength, nullptr);
+  return frame.Outcome == Scanned::kFrame ? frame.End : 0;
+}
+
+// A flag closes a frame only when at least the two FCS octets came since the
+// last flag and the FCS over them is good; any other flag, and an escape
+// followed by a flag, starts the frame afresh.
+HdlcCodec::Scanned HdlcCodec::ScanFrame(const uint8_t* raw, size_t rawLength, uint8_t* out) {
+  size_t i = 0;
+  while (i < rawLength && raw[i] != kFlag) ++i;
   size_t count = 0;
   uint16_t fcs = kFcsInit;
   bool escaped = false;
-  for (size_t i = start + 1; i < rawLength; ++i) {
+  for (; i < rawLength; ++i) {
     uint8_t octet = raw[i];
     if (octet == kFlag) {
-      if (!escaped && count >= 2 && fcs == kFcsGood) return i + 1;
+      if (!escaped && count >= 2 && fcs == kFcsGood) return {Scanned::kFrame, i + 1, count};
       escaped = false;
       count = 0;
       fcs = kFcsInit;
@@ -103,10 +95,9 @@ size_t HdlcCodec::FrameEnd(const uint8_t* raw, size_t rawLength) {
       escaped = false;
       octet ^= 0x20;
     }
-    // Past the longest frame nothing can complete it any more; the read
-    // then ends as it would without looking for frames.
-    if (++count == kMaxDecoded) return 0;
+    if (out != nullptr) out[count] = octet;
     fcs = FcsUpdate(fcs, octet);
+    if (++count == kMaxDecoded) return {Scanned::kOverlong, i + 1, count};
   }
-  return 0;
+  return {Scanned::kNone, rawLength, count};
 }

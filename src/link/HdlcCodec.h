@@ -47,4 +47,17 @@ class HdlcCodec {
   // that only a later octet can show to be whole is never reported early,
   // so a reader may stop there.
   static size_t FrameEnd(const uint8_t* raw, size_t rawLength);
+
+ private:
+  // How the first frame in a run of octets came out: complete with a good
+  // FCS (End just past its closing flag, Length content and FCS octets),
+  // longer than any frame, or not complete in the octets given.
+  struct Scanned {
+    enum Kind { kFrame, kOverlong, kNone } Outcome;
+    size_t End;
+    size_t Length;
+  };
+  // Unstuffs from the first flag on into out (kMaxDecoded octets, or null
+  // when only the frame's extent is wanted).
+  static Scanned ScanFrame(const uint8_t* raw, size_t rawLength, uint8_t* out);
 };

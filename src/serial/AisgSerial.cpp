@@ -322,6 +322,15 @@ uint32_t AisgSerial::ReadAnswer(uint8_t* buffer, uint32_t capacity, AnswerEnd en
   return Read(buffer, capacity);
 }
 
+uint32_t AisgSerial::ReadOn(uint8_t* buffer, uint32_t capacity, AnswerEnd end) {
+  readingOn_ = true;
+  struct Reset {
+    bool& on;
+    ~Reset() { on = false; }
+  } reset{readingOn_};
+  return ReadAnswer(buffer, capacity, end);
+}
+
 // Without an answer end, the end of an answer is found by silence alone: the
 // read ends when the buffer is full, when the line stays quiet for the
 // interval after an octet, or when the total time for the capacity has
@@ -330,7 +339,8 @@ uint32_t AisgSerial::ReadTimed(uint8_t* buffer, uint32_t capacity, uint64_t* fir
   answerCompletedAt_.reset();
   if (capacity == 0) return 0;
   if (fd_ < 0) Fail(ECommError::kRead, EBADF);
-  const auto total = Clock::now() + TotalTimeout(capacity, kReadTotalPerOctetMs, kReadTotalConstantMs);
+  if (!readingOn_) readTotal_ = Clock::now() + TotalTimeout(capacity, kReadTotalPerOctetMs, kReadTotalConstantMs);
+  const auto total = readTotal_;
   uint32_t got = TakeLeftOver(buffer, capacity);
   if (got > 0) *firstOctetUs = BusCapture::NowUs();
   if (AnswerComplete(buffer, &got)) return got;

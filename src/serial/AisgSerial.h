@@ -97,6 +97,11 @@ class AisgSerial {
   // next read, as the driver's queue would keep them. The caller holds the
   // only way to the port while it reads, as for Read.
   uint32_t ReadAnswer(uint8_t* buffer, uint32_t capacity, AnswerEnd end);
+  // ReadAnswer (or Read, when end is null) that goes on looking for the
+  // answer the last read did not bring: its total time counts from when
+  // that read began, so an answer sought past what was not it is given up
+  // when the first read would have given it up.
+  uint32_t ReadOn(uint8_t* buffer, uint32_t capacity, AnswerEnd end);
   // When the last read ended because its answer was complete; empty when it
   // ended on silence, time-out or a full buffer.
   std::optional<SteadyTime> AnswerCompletedAt() const { return answerCompletedAt_; }
@@ -134,6 +139,8 @@ class AisgSerial {
   BusCapture capture_;
   // Set only around a ReadAnswer; the rest belongs to whoever reads.
   AnswerEnd answerEnd_ = nullptr;
+  bool readingOn_ = false;
+  SteadyTime readTotal_{};  // when the last read started gives up
   std::vector<uint8_t> leftOver_;
   std::optional<SteadyTime> answerCompletedAt_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // What a simulated ALD is, as a site file describes it: its XID identity, the
@@ -45,4 +46,8 @@ struct SimDeviceConfig {
   // at once, as a line driver that rings after it let go would; only once
   // it has an address (never after an XID answer), so that it can be found.
   uint32_t StrayOctets = 0;
+  // A device behind a line that echoes: before each I-frame it sends, its
+  // previous I-frame comes once more, this long ahead of the new one; empty
+  // never.
+  std::optional<uint32_t> StaleIFrameGapMs;
 };

@@ -136,6 +136,7 @@ SimDeviceConfig ReadConfig(const json& device, const SimSite::BusSettings& setti
   config.SplitAnswerMs = Get<uint32_t>(device, "splitAnswerMs", 0);
   config.StrayOctets = Get<uint32_t>(device, "strayOctets", 0);
   if (config.StrayOctets > kMaxStrayOctets) Bad("strayOctets must be at most " + std::to_string(kMaxStrayOctets));
+  if (device.contains("staleIFrameGapMs")) config.StaleIFrameGapMs = Get<uint32_t>(device, "staleIFrameGapMs", 0);
   config.AddressTimeoutMs = settings.AddressTimeoutMs;
   return config;
 }
@@ -216,6 +217,7 @@ ojson ConfigJson(const SimDeviceConfig& config) {
                 {"stuck", config.Stuck}};
   if (config.SplitAnswerMs != 0) json["splitAnswerMs"] = config.SplitAnswerMs;
   if (config.StrayOctets != 0) json["strayOctets"] = config.StrayOctets;
+  if (config.StaleIFrameGapMs) json["staleIFrameGapMs"] = *config.StaleIFrameGapMs;
   return json;
 }
 

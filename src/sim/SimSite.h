@@ -26,6 +26,8 @@
 //        "stuck": false,
 //        "splitAnswerMs": 0,                     answers in two pieces this far apart
 //        "strayOctets": 0,                       noise after each non-XID answer (<= 64)
+//        "staleIFrameGapMs": 20,                 its previous I-frame again, this long
+//                                                before each new one (absent: never)
 //        "subunits": [                           1 for a single RET, 1 to 6 else
 //          {"calibrated": false, "configured": true, "tilt": 0,
 //           "mode": 0, "gain": 48, "functions": 3, "gainResolution": 4,

@@ -145,12 +145,13 @@ VirtualBus::Answer VirtualBus::Handle(const uint8_t* wire, size_t length) {
     size_t frameLength = octets.size();
     bool xid = reply->size() >= 2 && (*reply)[1] == HdlcControl::kXid;
     if (!xid) AddStrayOctets(octets, config.StrayOctets);
+    size_t staleLength = PrependStaleIFrame(*device, *reply, octets);
     if (Roll(faults_.LateShare)) {
       answer.Late.insert(answer.Late.end(), octets.begin(), octets.end());
     } else {
       onTime.push_back(std::move(octets));
-      answer.SplitAt = frameLength / 2;
-      answer.SplitPauseMs = config.SplitAnswerMs;
+      answer.SplitAt = staleLength > 0 ? staleLength : frameLength / 2;
+      answer.SplitPauseMs = staleLength > 0 ? *config.StaleIFrameGapMs : config.SplitAnswerMs;
     }
   }
   // Answers that meet on the line leave no pieces to tell apart.
@@ -178,6 +179,18 @@ std::vector<uint8_t> VirtualBus::ToWire(const std::vector<uint8_t>& content, boo
   PutEscaped(out, static_cast<uint8_t>(fcs >> 8));
   out.push_back(HdlcCodec::kFlag);
   return out;
+}
+
+// Returns the length of the old frame put in front, 0 when there is none.
+size_t VirtualBus::PrependStaleIFrame(const SimAld& device, const std::vector<uint8_t>& reply,
+                                      std::vector<uint8_t>& octets) {
+  bool iFrame = reply.size() >= 2 && (reply[1] & 0x01) == 0;
+  if (!iFrame || !device.Config().StaleIFrameGapMs) return 0;
+  std::vector<uint8_t>& last = lastIFrames_[&device];
+  std::vector<uint8_t> stale = last.empty() ? last : ToWire(last, false);
+  last = reply;
+  octets.insert(octets.begin(), stale.begin(), stale.end());
+  return stale.size();
 }
 
 // Noise with neither flag nor escape in it, so that it can never be read

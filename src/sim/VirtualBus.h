@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -89,6 +90,7 @@ class VirtualBus {
   void Schedule(const SimFaults& faults, uint64_t originMs, std::vector<std::string>& unknown);
   std::vector<uint8_t> ToWire(const std::vector<uint8_t>& content, bool corrupt) const;
   static void AddStrayOctets(std::vector<uint8_t>& octets, uint32_t count);
+  size_t PrependStaleIFrame(const SimAld& device, const std::vector<uint8_t>& reply, std::vector<uint8_t>& octets);
   std::vector<uint8_t> Combine(const std::vector<std::vector<uint8_t>>& frames) const;
   bool Roll(double share);
 
@@ -100,4 +102,6 @@ class VirtualBus {
   std::mt19937 random_{1};
   std::vector<PowerEvent> powerEvents_;
   std::vector<AlarmEvent> alarmEvents_;
+  // The last I-frame each device that echoes old frames has sent.
+  std::map<const SimAld*, std::vector<uint8_t>> lastIFrames_;
 };
