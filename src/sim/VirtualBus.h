@@ -100,4 +100,7 @@ class VirtualBus {
   std::mt19937 random_{1};
   std::vector<PowerEvent> powerEvents_;
   std::vector<AlarmEvent> alarmEvents_;
+  // The frame being handled, kept between frames for its room: the bus
+  // hears every frame of a session, and a fuzz run millions more.
+  std::vector<uint8_t> content_;
 };
