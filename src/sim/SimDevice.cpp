@@ -105,7 +105,7 @@ std::optional<SimDevice::Bytes> SimDevice::ScanAnswer(const SimXid::Fields& fiel
   if (address_ != kNoAddress) return std::nullopt;
   const auto* pattern = fields.Find(SimXid::kPiUniqueId);
   const auto* mask = fields.Find(SimXid::kPiMask);
-  if (!SimXid::ScanMatches(config_.UniqueId, *pattern, *mask)) return std::nullopt;
+  if (!SimXid::ScanMatchesHeard(config_.UniqueId, *pattern, *mask)) return std::nullopt;
   std::vector<SimXid::Parameter> answer = IdentityParameters();
   answer.push_back({SimXid::kPiScanVersion, {config_.AisgVersion}});
   return SimXid::Build(kNoAddress, answer);

@@ -62,7 +62,7 @@ bool SimXid::ScanMatches(const std::string& uniqueId, const std::vector<uint8_t>
   return ScanMatches(uniqueId, pattern.data(), mask.data(), pattern.size());
 }
 
-bool SimXid::ScanMatches(const std::string& uniqueId, const Field& pattern, const Field& mask) {
+bool SimXid::ScanMatchesHeard(const std::string& uniqueId, const Field& pattern, const Field& mask) {
   if (mask.Length != pattern.Length) return false;
   return ScanMatches(uniqueId, pattern.Value, mask.Value, pattern.Length);
 }

@@ -63,7 +63,8 @@ class SimXid {
   // n - 2, each under its mask octet. n = 0 matches every identifier.
   static bool ScanMatches(const std::string& uniqueId, const std::vector<uint8_t>& pattern,
                           const std::vector<uint8_t>& mask);
-  static bool ScanMatches(const std::string& uniqueId, const Field& pattern, const Field& mask);
+  // The same rule for the pattern and mask of a frame heard.
+  static bool ScanMatchesHeard(const std::string& uniqueId, const Field& pattern, const Field& mask);
   // The address assignment rule: the identifier ends with the given octets.
   static bool AssignMatches(const std::string& uniqueId, const std::vector<uint8_t>& given);
   static bool AssignMatches(const std::string& uniqueId, const uint8_t* given, size_t length);
