@@ -39,6 +39,7 @@ struct World {
   InputClock clock;
   VirtualBus pristine{clock};
   VirtualBus bus{clock};
+  SimFrameReader reader;
   bool touched = false;
 
   World() {
@@ -50,6 +51,7 @@ struct World {
 
   void Restore() {
     clock.Restart();
+    reader.Reset();
     if (!touched) return;
     touched = false;
     for (size_t i = 0; i < bus.Count(); ++i) {
@@ -61,16 +63,16 @@ struct World {
     }
   }
 
-  void Hand(const std::vector<uint8_t>& frame) {
-    touched = touched || Heard(frame);
-    VirtualBus::Answer answer = bus.Handle(frame.data(), frame.size());
+  void Hand(const uint8_t* frame, size_t length) {
+    touched = touched || Heard(frame, length);
+    VirtualBus::Answer answer = bus.Handle(frame, length);
     if (answer.OnTime.size() > 4096 || answer.Late.size() > 4096) __builtin_trap();
   }
 
   // Whether a device hears the frame, decoded as the bus decodes it.
-  bool Heard(const std::vector<uint8_t>& frame) {
+  bool Heard(const uint8_t* frame, size_t length) {
     uint8_t content[HdlcCodec::kMaxDecoded];
-    HdlcCodec::Decoded d = HdlcCodec::Decode(frame.data(), static_cast<uint16_t>(frame.size()), content);
+    HdlcCodec::Decoded d = HdlcCodec::Decode(frame, static_cast<uint16_t>(length), content);
     if (d.Result != kSuccess || d.Length < 2) return false;
     if (content[0] == kBroadcast) return true;
     bool addressed = false;
@@ -96,11 +98,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
   World& w = World::Get();
   w.Restore();
-  SimFrameReader reader;
   uint32_t stepMs = 1u << (data[0] % 18);
-  for (const auto& frame : reader.Feed(data + 1, size - 1)) {
+  w.reader.Feed(data + 1, size - 1, [&](const uint8_t* frame, size_t length) {
     w.clock.Advance(stepMs);
-    w.Hand(frame);
-  }
+    w.Hand(frame, length);
+  });
   return 0;
 }

@@ -13,8 +13,8 @@ using Fault = SimHdlc::AnswerFault;
 // The frames whose answers are spoiled, by what they ask.
 bool IsAssignment(const std::vector<uint8_t>& c) {
   if (c.size() < 5 || c[0] != 0xFF || c[1] != 0xBF) return false;
-  auto p = SimXid::Parse(c.data(), c.size());
-  return p && SimXid::FindParameter(*p, SimXid::kPiAddress) != nullptr;
+  SimXid::Fields fields;
+  return SimXid::Parse(c.data(), c.size(), fields) && fields.Find(SimXid::kPiAddress) != nullptr;
 }
 bool IsVersionRequest(const std::vector<uint8_t>& c) {
   return c.size() >= 2 && c[0] != 0xFF && c[1] == 0xBF;

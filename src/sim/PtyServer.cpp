@@ -141,7 +141,7 @@ void PtyServer::Run() {
 // answers, and what it did not read.
 void PtyServer::ForgetClient() {
   outgoing_.clear();
-  reader_ = SimFrameReader();
+  reader_.Reset();
   tcflush(master_, TCOFLUSH);
 }
 
@@ -151,10 +151,11 @@ void PtyServer::ReadInput() {
   if (n <= 0) return;
   Clock::time_point heardAt = Clock::now();
   uint64_t heardUs = BusCapture::NowUs();
-  for (const auto& frame : reader_.Feed(buffer, static_cast<size_t>(n))) {
+  reader_.Feed(buffer, static_cast<size_t>(n), [&](const uint8_t* octets, size_t length) {
+    std::vector<uint8_t> frame(octets, octets + length);
     capture_.Record(CaptureDirection::kFromPrimary, heardUs, frame.data(), frame.size());
     Answer(frame, heardAt);
-  }
+  });
 }
 
 void PtyServer::Answer(const std::vector<uint8_t>& frame, Clock::time_point heardAt) {

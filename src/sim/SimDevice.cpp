@@ -83,46 +83,46 @@ void SimDevice::ScheduleRestart(uint64_t nowMs) {
 }
 
 std::optional<SimDevice::Bytes> SimDevice::HandleXid(const Bytes& content, bool broadcast, uint64_t nowMs) {
-  auto parameters = SimXid::Parse(content.data(), content.size());
-  if (!parameters) return std::nullopt;
-  if (SimXid::FindParameter(*parameters, SimXid::kPiReset)) {
+  SimXid::Fields fields;
+  if (!SimXid::Parse(content.data(), content.size(), fields)) return std::nullopt;
+  if (fields.Find(SimXid::kPiReset)) {
     ForgetAddress();
     return std::nullopt;
   }
   if (!broadcast) {
-    if (!SimXid::FindParameter(*parameters, SimXid::kPiProtocolVersion)) return std::nullopt;
+    if (!fields.Find(SimXid::kPiProtocolVersion)) return std::nullopt;
     return SimXid::Build(address_, {{SimXid::kPiProtocolVersion, {config_.AisgVersion}}});
   }
-  bool id = SimXid::FindParameter(*parameters, SimXid::kPiUniqueId) != nullptr;
-  bool mask = SimXid::FindParameter(*parameters, SimXid::kPiMask) != nullptr;
-  bool address = SimXid::FindParameter(*parameters, SimXid::kPiAddress) != nullptr;
-  if (id && mask && !address) return ScanAnswer(*parameters);
-  if (id && address && !mask) return AssignAnswer(*parameters, nowMs);
+  bool id = fields.Find(SimXid::kPiUniqueId) != nullptr;
+  bool mask = fields.Find(SimXid::kPiMask) != nullptr;
+  bool address = fields.Find(SimXid::kPiAddress) != nullptr;
+  if (id && mask && !address) return ScanAnswer(fields);
+  if (id && address && !mask) return AssignAnswer(fields, nowMs);
   return std::nullopt;
 }
 
-std::optional<SimDevice::Bytes> SimDevice::ScanAnswer(const std::vector<SimXid::Parameter>& parameters) const {
+std::optional<SimDevice::Bytes> SimDevice::ScanAnswer(const SimXid::Fields& fields) const {
   if (address_ != kNoAddress) return std::nullopt;
-  const auto* pattern = SimXid::FindParameter(parameters, SimXid::kPiUniqueId);
-  const auto* mask = SimXid::FindParameter(parameters, SimXid::kPiMask);
-  if (!SimXid::ScanMatches(config_.UniqueId, pattern->Value, mask->Value)) return std::nullopt;
+  const auto* pattern = fields.Find(SimXid::kPiUniqueId);
+  const auto* mask = fields.Find(SimXid::kPiMask);
+  if (!SimXid::ScanMatchesHeard(config_.UniqueId, *pattern, *mask)) return std::nullopt;
   std::vector<SimXid::Parameter> answer = IdentityParameters();
   answer.push_back({SimXid::kPiScanVersion, {config_.AisgVersion}});
   return SimXid::Build(kNoAddress, answer);
 }
 
-std::optional<SimDevice::Bytes> SimDevice::AssignAnswer(const std::vector<SimXid::Parameter>& parameters,
-                                                        uint64_t nowMs) {
-  const auto* id = SimXid::FindParameter(parameters, SimXid::kPiUniqueId);
-  const auto* address = SimXid::FindParameter(parameters, SimXid::kPiAddress);
-  const auto* type = SimXid::FindParameter(parameters, SimXid::kPiDeviceType);
-  const auto* vendor = SimXid::FindParameter(parameters, SimXid::kPiVendorCode);
-  if (address->Value.size() != 1 || address->Value[0] == kNoAddress || address->Value[0] == kBroadcast) {
+std::optional<SimDevice::Bytes> SimDevice::AssignAnswer(const SimXid::Fields& fields, uint64_t nowMs) {
+  const auto* id = fields.Find(SimXid::kPiUniqueId);
+  const auto* address = fields.Find(SimXid::kPiAddress);
+  const auto* type = fields.Find(SimXid::kPiDeviceType);
+  const auto* vendor = fields.Find(SimXid::kPiVendorCode);
+  if (address->Length != 1 || address->Value[0] == kNoAddress || address->Value[0] == kBroadcast) {
     return std::nullopt;
   }
-  if (!SimXid::AssignMatches(config_.UniqueId, id->Value)) return std::nullopt;
-  if (type && type->Value != Bytes{config_.DeviceType}) return std::nullopt;
-  if (vendor && vendor->Value != Bytes(config_.VendorCode.begin(), config_.VendorCode.end())) return std::nullopt;
+  if (!SimXid::AssignMatches(config_.UniqueId, id->Value, id->Length)) return std::nullopt;
+  if (type && !type->Equals(&config_.DeviceType, 1)) return std::nullopt;
+  const auto* vendorCode = reinterpret_cast<const uint8_t*>(config_.VendorCode.data());
+  if (vendor && !vendor->Equals(vendorCode, config_.VendorCode.size())) return std::nullopt;
   DropLink();
   address_ = address->Value[0];
   lastHeardMs_ = nowMs;

@@ -88,8 +88,8 @@ class SimDevice {
   };
 
   std::optional<Bytes> HandleXid(const Bytes& content, bool broadcast, uint64_t nowMs);
-  std::optional<Bytes> ScanAnswer(const std::vector<SimXid::Parameter>& parameters) const;
-  std::optional<Bytes> AssignAnswer(const std::vector<SimXid::Parameter>& parameters, uint64_t nowMs);
+  std::optional<Bytes> ScanAnswer(const SimXid::Fields& fields) const;
+  std::optional<Bytes> AssignAnswer(const SimXid::Fields& fields, uint64_t nowMs);
   std::vector<SimXid::Parameter> IdentityParameters() const;
   std::optional<Bytes> HandleAddressed(const Bytes& content, uint64_t nowMs);
   std::optional<Bytes> HandleUnnumbered(const Bytes& content, uint64_t nowMs);

@@ -2,11 +2,11 @@
 
 void SimLink::Transmit(const uint8_t* data, uint32_t length) {
   std::lock_guard<std::mutex> lock(mutex_);
-  for (const auto& frame : reader_.Feed(data, length)) {
-    VirtualBus::Answer answer = bus_.Handle(frame.data(), frame.size());
+  reader_.Feed(data, length, [&](const uint8_t* frame, size_t frameLength) {
+    VirtualBus::Answer answer = bus_.Handle(frame, frameLength);
     ready_.insert(ready_.end(), answer.OnTime.begin(), answer.OnTime.end());
     late_.insert(late_.end(), answer.Late.begin(), answer.Late.end());
-  }
+  });
 }
 
 uint32_t SimLink::Receive(uint8_t* buffer, uint32_t capacity) {

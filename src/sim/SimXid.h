@@ -1,7 +1,8 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,16 +25,35 @@ class SimXid {
   static constexpr uint8_t kPiProtocolVersion = 20;
   static constexpr size_t kPaddedLength = 19;
 
+  // A parameter of a frame to send.
   struct Parameter {
     uint8_t Id;
     std::vector<uint8_t> Value;
   };
 
-  // Parameters of an XID frame content, or nothing when the frame is not a
-  // well-formed AISG XID (a device ignores such frames).
-  static std::optional<std::vector<Parameter>> Parse(const uint8_t* content, size_t length);
+  // A parameter of a frame heard: the value stays in the frame's octets.
+  struct Field {
+    uint8_t Id;
+    uint8_t Length;
+    const uint8_t* Value;
+    bool Equals(const uint8_t* octets, size_t length) const;
+  };
+
+  // The parameters of one frame heard. Every device on the bus reads every
+  // broadcast XID, so reading one copies and allocates nothing. A group
+  // holds at most 255 octets, and each parameter takes at least two.
+  struct Fields {
+    static constexpr size_t kMax = 128;
+    std::array<Field, kMax> At;
+    size_t Count = 0;
+    const Field* Find(uint8_t id) const;
+  };
+
+  // Reads the parameters of an XID frame content into fields; false when
+  // the frame is not a well-formed AISG XID (a device ignores such frames).
+  // The fields point into content.
+  static bool Parse(const uint8_t* content, size_t length, Fields& fields);
   static std::vector<uint8_t> Build(uint8_t address, const std::vector<Parameter>& parameters);
-  static const Parameter* FindParameter(const std::vector<Parameter>& parameters, uint8_t id);
 
   // The identifier as the scan sees it: vendor code in octets 0 and 1, the
   // rest right-aligned in 19 octets with 0x00 between.
@@ -43,6 +63,14 @@ class SimXid {
   // n - 2, each under its mask octet. n = 0 matches every identifier.
   static bool ScanMatches(const std::string& uniqueId, const std::vector<uint8_t>& pattern,
                           const std::vector<uint8_t>& mask);
+  // The same rule for the pattern and mask of a frame heard.
+  static bool ScanMatchesHeard(const std::string& uniqueId, const Field& pattern, const Field& mask);
   // The address assignment rule: the identifier ends with the given octets.
   static bool AssignMatches(const std::string& uniqueId, const std::vector<uint8_t>& given);
+  static bool AssignMatches(const std::string& uniqueId, const uint8_t* given, size_t length);
+
+ private:
+  static bool ScanMatches(const std::string& uniqueId, const uint8_t* pattern, const uint8_t* mask, size_t n);
+  // Octet at of the padded identifier, without building it.
+  static uint8_t PaddedOctet(const std::string& uniqueId, size_t at);
 };

@@ -134,11 +134,11 @@ VirtualBus::Answer VirtualBus::Handle(const uint8_t* wire, size_t length) {
   HdlcCodec::Decoded frame = HdlcCodec::Decode(wire, static_cast<uint16_t>(length), decoded);
   // A damaged frame is heard by nobody.
   if (frame.Result != kSuccess) return {};
-  std::vector<uint8_t> content(decoded, decoded + frame.Length);
+  content_.assign(decoded, decoded + frame.Length);
   std::vector<std::vector<uint8_t>> onTime;
   Answer answer;
   for (auto& device : devices_) {
-    std::optional<std::vector<uint8_t>> reply = device->Receive(content, now);
+    std::optional<std::vector<uint8_t>> reply = device->Receive(content_, now);
     if (!reply || Roll(faults_.DropShare)) continue;
     std::vector<uint8_t> octets = ToWire(*reply, Roll(faults_.FcsShare));
     const SimDeviceConfig& config = device->Config();

@@ -104,4 +104,7 @@ class VirtualBus {
   std::vector<AlarmEvent> alarmEvents_;
   // The last I-frame each device that echoes old frames has sent.
   std::map<const SimAld*, std::vector<uint8_t>> lastIFrames_;
+  // The frame being handled, kept between frames for its room: the bus
+  // hears every frame of a session, and a fuzz run millions more.
+  std::vector<uint8_t> content_;
 };
