@@ -885,7 +885,7 @@ class FaultSoak {
   void ReportMemory(J& judge) {
     std::printf("memory: peak resident %.1f MB at the start of the soak, %.1f MB at the end\n", peakAtStart_ / 1024.0,
                 peakAtEnd_ / 1024.0);
-    long margin = AddressSanitizer() ? 320 * 1024 : 16 * 1024 + peakAtStart_ / 4;
+    long margin = AddressSanitizer() ? 320L * 1024 : 16L * 1024 + peakAtStart_ / 4;
     judge(peakAtEnd_ <= peakAtStart_ + margin, "the resident memory grew");
   }
 
