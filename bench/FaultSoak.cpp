@@ -1,5 +1,5 @@
-// The fault soak: a technician's session against aldsim serving the 16-device
-// site, for as long as it is told, with the bus misbehaving throughout: a
+// The fault soak: a technician's session against aldsim serving a site (the
+// 16-device one unless told otherwise), for as long as it is told, with the bus misbehaving throughout: a
 // share of the answers dropped, corrupted or late, single devices powered
 // off and on, one device stuck in a long procedure, and the adapter pulled
 // out and put back. The bus side runs as the main window runs it: the scan
@@ -7,11 +7,14 @@
 // thread (nested inside long procedures through the message pump), and a
 // stream of operations; a failed one is tried again, as a technician would.
 //
-//   FaultSoak [--minutes N | --seconds N] [--seed N] [--aldsim PATH] [--site FILE]
+//   FaultSoak [--minutes N | --seconds N] [--seed N] [--aldsim PATH] [--site FILE|NAME] [--keep 1]
+//             [--poll-lines 1]
 //
 // The soak time counts from the end of the first scan, which itself takes
-// about two minutes at 9600 baud. The last line judges the run; the exit
-// status is 0 when it passed.
+// two minutes or more at 9600 baud on the 16-device site and some seconds
+// on the five devices of "--site demo". A bare site name is one of the
+// sites under sim/sites. The last line judges the run; the exit status is
+// 0 when it passed.
 
 #include <sys/resource.h>
 
@@ -51,7 +54,6 @@ using Ms = std::chrono::milliseconds;
 constexpr uint32_t kTickMs = 50;
 constexpr int kAttempts = 3;  // a technician gives an operation up after the third failure
 constexpr int kMaxPollsToLoss = 6;
-constexpr const char* kStuckDevice = "CS7000RM0000421";
 constexpr const char* kBusFaults = "drop=0.005,fcs=0.005,late=0.002";
 
 struct Options {
@@ -59,13 +61,17 @@ struct Options {
   uint32_t Seed = 1;
   std::string Aldsim;
   std::string Site;
-  bool Keep = false;  // keep the trace file
+  bool Keep = false;       // keep the trace file
+  bool PollLines = false;  // trace the alarm poll's exchanges too
 };
 
 struct SiteDevice {
   std::string Id;
   std::string Type;
   unsigned Subunits = 1;
+  // Each antenna's tilt range: a move outside it is refused.
+  std::array<int, AldRecord::kMaxSubunits> MinTilt{};
+  std::array<int, AldRecord::kMaxSubunits> MaxTilt{};
 };
 
 // What the soak follows of each device of the site.
@@ -73,7 +79,7 @@ struct Tracked {
   SiteDevice Site;
   bool PoweredOff = false;  // between the off and the reconnection
   Steady::time_point OnAt;
-  uint64_t PollsAtOff = 0;
+  uint64_t UnheardAtOff = 0;  // polls that heard nothing, counted when it went off
   bool Lost = false;
   bool Excluded = false;  // stuck: only the poll touches it
   int ReconnectTries = 0;
@@ -86,6 +92,7 @@ struct Loss {
   std::string Id;
   bool PowerCycled = false;
   bool FirstPollAfterReconnect = false;
+  bool Unassigned = false;  // a scan's assignment went unanswered
   uint64_t Polls = 0;
 };
 
@@ -117,6 +124,8 @@ class FaultSoak {
  public:
   FaultSoak(Options options, std::vector<SiteDevice> site) : options_(std::move(options)), random_(options_.Seed) {
     for (auto& s : site) {
+      // The site's last multi RET gets stuck in its move.
+      if (s.Type == "multiRet") stuckId_ = s.Id;
       Tracked d;
       d.Site = std::move(s);
       devices_.push_back(std::move(d));
@@ -156,7 +165,7 @@ class FaultSoak {
     adapter_ = std::make_unique<SoakAdapter>(sim_->SlavePath());
     station_ = std::make_unique<SoakStation>((dir_ / "trace.txt").string());
     // The quiet alarm poll, as a technician who hides the poll lines runs it.
-    station_->log.SetClassSuppressed(TraceClass::kPoll, true);
+    station_->log.SetClassSuppressed(TraceClass::kPoll, !options_.PollLines);
     OpenPort();
     SetPumpMessagesHook([this] { Pump(); });
     station_->bus.Worker().Start();
@@ -229,10 +238,16 @@ class FaultSoak {
     lastTick_ = Steady::now();
     ++ticks_;
     Guard("the timer tick", [this] { station_->bus.Ticker().OnTimerTick(); });
-    for (uint8_t address : station_->link.TakePolled()) ++pollsOf_[address];
+    TakePolls();
     TakeTrace();
     NoteLosses();
     inTick_ = false;
+  }
+
+  void TakePolls() {
+    SoakLink::Polled polled = station_->link.TakePolled();
+    for (uint8_t address : polled.Any) ++pollsOf_[address];
+    for (const auto& [address, n] : polled.Unheard) unheardOf_[address] += n;
   }
 
   // The message pump of long procedures: the timer's tick when it is due.
@@ -292,13 +307,21 @@ class FaultSoak {
     return station_->table.FindUniqueId(d.Site.Id.c_str(), static_cast<unsigned>(d.Site.Id.size()));
   }
 
+  // The poll that declared a loss is counted before the loss shows in the
+  // table, so the polls are taken again first.
   void NoteLosses() {
+    TakePolls();
     for (auto& d : devices_) {
       unsigned slot = SlotOf(d);
-      if (slot == 0 || d.Lost || station_->table.Record(slot).State != kStateDisconnected) continue;
+      if (slot == 0 || d.Lost) continue;
+      const AldRecord& r = station_->table.Record(slot);
+      if (r.State != kStateDisconnected) continue;
       d.Lost = true;
-      bool firstPoll = !d.PoweredOff && pollsOf_[slot] <= d.PollsAtBack + 1;
-      losses_.push_back({d.Site.Id, d.PoweredOff, firstPoll, d.PoweredOff ? pollsOf_[slot] - d.PollsAtOff : 0});
+      Loss loss{d.Site.Id, d.PoweredOff};
+      loss.Unassigned = !d.PoweredOff && r.SetupStep == kSetupAssign;
+      loss.FirstPollAfterReconnect = !d.PoweredOff && !loss.Unassigned && pollsOf_[slot] <= d.PollsAtBack + 1;
+      loss.Polls = d.PoweredOff ? unheardOf_[slot] - d.UnheardAtOff : 0;
+      losses_.push_back(loss);
     }
   }
 
@@ -316,7 +339,9 @@ class FaultSoak {
     if (answer.rfind("APPLIED", 0) != 0) throw std::runtime_error("aldsim refused a power cycle: " + answer);
     d.PoweredOff = true;
     d.OnAt = Steady::now() + Ms(offMs);
-    d.PollsAtOff = pollsOf_[slot];
+    // Polls that ended before the device went off are not its to miss.
+    TakePolls();
+    d.UnheardAtOff = unheardOf_[slot];
     d.Calibrated.fill(false);
     ++powerCycles_;
   }
@@ -417,7 +442,9 @@ class FaultSoak {
     AisgLayer7& l7 = station_->layer7;
     uint8_t a = station_->table.Record(op.Slot).Address;
     int16_t now = op.Device->Tilt[Element(op)];
-    auto target = static_cast<int16_t>(std::clamp(now + static_cast<int>(random_() % 41) - 20, 0, 100));
+    size_t e = Element(op);
+    int low = op.Device->Site.MinTilt[e], high = std::min(op.Device->Site.MaxTilt[e], low + 100);
+    auto target = static_cast<int16_t>(std::clamp(now + static_cast<int>(random_() % 41) - 20, low, high));
     ResultCode r = op.Subunit == 0 ? l7.RetSetTilt(a, target) : l7.MultiRetSetTilt(a, op.Subunit, target);
     if (r != kSuccess) return r;
     int16_t read = 0;
@@ -552,9 +579,9 @@ class FaultSoak {
   // its time-out, leave the ALD pollable, and the poll of the others must go
   // on meanwhile.
   void StuckOperation() {
-    Tracked* d = Find(kStuckDevice);
+    Tracked* d = Find(stuckId_);
     if (!d || !Usable(*d)) return;
-    std::string answer = sim_->Control(Format("stuck=%s", kStuckDevice));
+    std::string answer = sim_->Control(Format("stuck=%s", stuckId_.c_str()));
     if (answer.rfind("APPLIED", 0) != 0) throw std::runtime_error("aldsim refused the stuck device: " + answer);
     d->Excluded = true;
     unsigned slot = SlotOf(*d);
@@ -706,6 +733,7 @@ class FaultSoak {
       }
     }
     peakAtEnd_ = PeakKb();
+    pollsHitByPull_ = station_->link.PollsHitByPortFailures();
     messages_ = station_->ui.Counts();
     aldsimAlive_ = sim_->Alive();
   }
@@ -745,7 +773,8 @@ class FaultSoak {
     ReportOperations(judge);
     ReportLosses(judge);
     ReportStuck(judge);
-    std::printf("adapter: pulled %u, port opened again %u, operations hit %u\n", pullsDone_, reopens_, opsHitByPull_);
+    std::printf("adapter: pulled %u, port opened again %u, operations hit %u, polls hit %llu\n", pullsDone_, reopens_,
+                opsHitByPull_, static_cast<unsigned long long>(pollsHitByPull_));
     judge(reopens_ >= pullsDone_, "the port was not opened again after every pull");
     std::printf("messages:");
     for (const auto& [title, n] : messages_) std::printf(" '%s' %u", title.c_str(), n);
@@ -797,9 +826,13 @@ class FaultSoak {
     for (const auto& l : losses_) {
       if (l.PowerCycled) {
         ++expected;
-        std::printf("  %s lost after %llu polls\n", l.Id.c_str(), static_cast<unsigned long long>(l.Polls));
+        std::printf("  %s lost after %llu unanswered polls\n", l.Id.c_str(), static_cast<unsigned long long>(l.Polls));
         judge(l.Polls <= kMaxPollsToLoss,
               Format("%s declared lost after %llu polls", l.Id.c_str(), static_cast<unsigned long long>(l.Polls)));
+      } else if (l.Unassigned) {
+        // Left disconnected by a scan whose assignment went unanswered; the
+        // reconnect pass of the next scan gives it its address again.
+        std::printf("  %s left unaddressed by a scan (its assignment went unanswered)\n", l.Id.c_str());
       } else if (l.FirstPollAfterReconnect) {
         // The link keeps the missed polls of a lost ALD through its
         // reconnection until a poll is answered, so one answer lost to the
@@ -824,7 +857,7 @@ class FaultSoak {
     std::printf(
         "stuck device %s: tilt move ended '%s' after %.1f s, busy after %d, timer ticks meanwhile %llu, polls of "
         "the others meanwhile %llu, polled again after %d\n",
-        kStuckDevice, stuckResult_.c_str(), stuckSeconds_, stuckBusyAfter_ ? 1 : 0,
+        stuckId_.c_str(), stuckResult_.c_str(), stuckSeconds_, stuckBusyAfter_ ? 1 : 0,
         static_cast<unsigned long long>(stuckTicks_), static_cast<unsigned long long>(stuckOtherPolls_),
         stuckPolledAfter_ ? 1 : 0);
     judge(!stuckSucceeded_, "the stuck device's move reported success");
@@ -852,13 +885,14 @@ class FaultSoak {
   void ReportMemory(J& judge) {
     std::printf("memory: peak resident %.1f MB at the start of the soak, %.1f MB at the end\n", peakAtStart_ / 1024.0,
                 peakAtEnd_ / 1024.0);
-    long margin = AddressSanitizer() ? 320 * 1024 : 16 * 1024 + peakAtStart_ / 4;
+    long margin = AddressSanitizer() ? 320L * 1024 : 16L * 1024 + peakAtStart_ / 4;
     judge(peakAtEnd_ <= peakAtStart_ + margin, "the resident memory grew");
   }
 
   Options options_;
   std::mt19937 random_;
   std::vector<Tracked> devices_;
+  std::string stuckId_;
   std::filesystem::path dir_;
   std::unique_ptr<AldsimChild> sim_;
   std::unique_ptr<SoakAdapter> adapter_;
@@ -870,6 +904,7 @@ class FaultSoak {
   bool inTick_ = false;
   bool scanStarted_ = false;
   std::array<uint64_t, 256> pollsOf_{};
+  std::array<uint64_t, 256> unheardOf_{};
 
   std::thread markers_;
   std::atomic<bool> stopMarkers_{false};
@@ -890,6 +925,7 @@ class FaultSoak {
   std::vector<Loss> losses_;
   std::vector<Steady::time_point> pulls_;
   unsigned pullsDone_ = 0, reopens_ = 0;
+  uint64_t pollsHitByPull_ = 0;
   bool stuckRan_ = false, stuckSucceeded_ = false, stuckBusyAfter_ = false;
   std::string stuckResult_;
   double stuckSeconds_ = 0;
@@ -908,8 +944,18 @@ std::vector<SiteDevice> LoadSite(const std::string& path) {
   if (site.is_discarded() || !site.contains("devices")) throw std::runtime_error("cannot read the site " + path);
   std::vector<SiteDevice> devices;
   for (const auto& d : site["devices"]) {
-    devices.push_back({d["uniqueId"].get<std::string>(), d["type"].get<std::string>(),
-                       static_cast<unsigned>(d.contains("subunits") ? d["subunits"].size() : 1)});
+    SiteDevice device{d["uniqueId"].get<std::string>(), d["type"].get<std::string>(),
+                      static_cast<unsigned>(d.contains("subunits") ? d["subunits"].size() : 1)};
+    device.MaxTilt.fill(100);
+    for (size_t i = 0; d.contains("subunits") && i < d["subunits"].size() && i < device.MinTilt.size(); ++i) {
+      nlohmann::json fields = d["subunits"][i].value("fields", nlohmann::json::object());
+      int low = fields.value("minTilt", 0), high = fields.value("maxTilt", 100);
+      if (high > low) {
+        device.MinTilt[i] = low;
+        device.MaxTilt[i] = high;
+      }
+    }
+    devices.push_back(std::move(device));
   }
   return devices;
 }
@@ -928,9 +974,12 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     } else if (name == "--aldsim") {
       o.Aldsim = value;
     } else if (name == "--site") {
-      o.Site = value;
+      bool bare = value.find('/') == std::string::npos && value.find('.') == std::string::npos;
+      o.Site = bare ? std::string(TILTDECK_SOURCE_DIR) + "/sim/sites/" + value + ".json" : value;
     } else if (name == "--keep") {
       o.Keep = value == "1";
+    } else if (name == "--poll-lines") {
+      o.PollLines = value == "1";
     } else {
       return false;
     }
@@ -944,8 +993,9 @@ int main(int argc, char** argv) {
   Options options;
   try {
     if (!ParseOptions(argc, argv, options)) {
-      std::fprintf(
-          stderr, "usage: FaultSoak [--minutes N | --seconds N] [--seed N] [--aldsim PATH] [--site FILE] [--keep 1]\n");
+      std::fprintf(stderr,
+                   "usage: FaultSoak [--minutes N | --seconds N] [--seed N] [--aldsim PATH] [--site FILE|NAME] [--keep "
+                   "1] [--poll-lines 1]\n");
       return 2;
     }
     FaultSoak soak(options, LoadSite(options.Site));

@@ -14,35 +14,57 @@
 #include "core/TraceLog.h"
 #include "layer7/AisgLayer7.h"
 #include "link/AisgHdlc.h"
+#include "serial/ECommError.h"
 
 // The link layer with a count of the alarm polls: the receive-ready frames
 // with the poll bit that the worker thread sends (the alarm poll runs
 // there; the user-interface thread's receive-ready frames are the waits of
 // its own procedures), by address, once per timer tick however often they
-// go out meanwhile.
+// go out meanwhile. A poll counts once its read is over: one whose frame
+// never got onto the line, or whose read the port failed (the adapter
+// pulled out under it), is no poll the device could have missed. Apart
+// from that, the polls that heard nothing at all are counted: those are
+// the polls a device that is off misses.
 class SoakLink : public AisgHdlc {
  public:
   using AisgHdlc::AisgHdlc;
 
-  // A poll whose frame never got onto the line (the port failed) is no
-  // poll the device could have missed.
   uint32_t Write(const uint8_t* data, uint32_t length) override {
     uint32_t written = AisgHdlc::Write(data, length);
-    if (std::this_thread::get_id() != uiThread_ && written == length) NotePoll(data, length);
+    if (std::this_thread::get_id() != uiThread_) pending_ = written == length ? PollAddress(data, length) : -1;
     return written;
   }
 
-  // User-interface thread, once per tick: the addresses polled since the
-  // last call.
-  std::set<uint8_t> TakePolled() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::set<uint8_t> polled;
-    polled.swap(polled_);
-    return polled;
+  uint32_t Read(uint8_t* buffer, uint32_t capacity) override {
+    if (std::this_thread::get_id() == uiThread_) return AisgHdlc::Read(buffer, capacity);
+    int address = pending_.exchange(-1);
+    uint32_t n = 0;
+    try {
+      n = AisgHdlc::Read(buffer, capacity);
+    } catch (const ECommError&) {
+      if (address >= 0) ++portFailures_;
+      throw;
+    }
+    if (address >= 0) NotePoll(static_cast<uint8_t>(address), n == 0);
+    return n;
   }
 
+  struct Polled {
+    std::set<uint8_t> Any;
+    std::map<uint8_t, unsigned> Unheard;
+  };
+  // User-interface thread, once per tick: the addresses polled since the
+  // last call, and how many polls of each heard nothing.
+  Polled TakePolled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Polled polled;
+    std::swap(polled, polled_);
+    return polled;
+  }
+  uint64_t PollsHitByPortFailures() const { return portFailures_; }
+
  private:
-  void NotePoll(const uint8_t* data, uint32_t length) {
+  static int PollAddress(const uint8_t* data, uint32_t length) {
     uint8_t octets[2];
     unsigned got = 0;
     for (uint32_t i = 1; i < length && got < 2; ++i) {
@@ -50,14 +72,19 @@ class SoakLink : public AisgHdlc {
       octets[got++] = data[i] == 0x7D && i + 1 < length ? static_cast<uint8_t>(data[++i] ^ 0x20) : data[i];
     }
     bool receiveReadyPoll = got == 2 && (octets[1] & 0x1F) == 0x11;
-    if (!receiveReadyPoll) return;
+    return receiveReadyPoll ? octets[0] : -1;
+  }
+  void NotePoll(uint8_t address, bool unheard) {
     std::lock_guard<std::mutex> lock(mutex_);
-    polled_.insert(octets[0]);
+    polled_.Any.insert(address);
+    if (unheard) ++polled_.Unheard[address];
   }
 
   const std::thread::id uiThread_ = std::this_thread::get_id();
+  std::atomic<int> pending_{-1};  // the address of the poll whose answer is being read
+  std::atomic<uint64_t> portFailures_{0};
   std::mutex mutex_;
-  std::set<uint8_t> polled_;  // guarded by mutex_
+  Polled polled_;  // guarded by mutex_
 };
 
 // The windows of the main window and of the devices, replaced by recorders:

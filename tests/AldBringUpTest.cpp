@@ -114,6 +114,25 @@ TEST_F(BringUpTest, AldThatCannotBeBroughtUpSaysWhy) {
   EXPECT_EQ(AldSetup::StatusText(table.Record(first)), "CONNECTED");
 }
 
+// Every answer to the assignment is lost, yet the device took its address:
+// it answers no scan after that, so the next scan must reach it by its
+// identifier, or it stays out of use for good.
+TEST_F(BringUpTest, AldWhoseAssignmentWentUnansweredComesUpWithTheNextScan) {
+  AddSite();
+  Spoil(IsAssignment, Fault::kLost, 1 + AldSetup::kRetries);
+  ScanAndList();
+  ASSERT_EQ(table.AldCount(), 3u);
+  unsigned first = 1;
+  bus.WithDevice(DeviceIn(first), [&](SimAld& d) { EXPECT_EQ(d.Address(), first); });
+  EXPECT_EQ(view.properties[first].Status, "DISCONNECTED (Assign Address Request failed: Timeout)");
+  EXPECT_EQ(TraceCount(Format("MAIN %03u ALD left DISCONNECTED: Assign Address Request failed: Timeout", first)), 1u);
+
+  engine.Run();
+  ExpectAllConnected(3);
+  EXPECT_EQ(AldSetup::StatusText(table.Record(first)), "CONNECTED");
+  EXPECT_TRUE(Traced(Format("MAIN %03u Reconnected Successfully", first)));
+}
+
 // The multi RET goes silent once asked for its antennas.
 TEST_F(BringUpTest, UnknownSubunitCountIsShown) {
   AddSite();

@@ -271,6 +271,11 @@ ResultCode ScanEngine::AddressAndConnect(unsigned slot) {
   ald.State = kStateDiscovered;
   ResultCode r = Assign(s);
   if (ald.State != kStateAddressed) {
+    // Every answer lost does not mean the request was: the device may hold
+    // the address now, and then it answers no scan again. Only an
+    // assignment by its identifier reaches it, which the reconnect pass of
+    // the next scan gives a disconnected ALD.
+    ald.State = kStateDisconnected;
     AldSetup::Failed(log_, ald, s, kSetupAssign, r);
     return r;
   }
