@@ -1,6 +1,7 @@
 #include "sim/SimAld.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <typeinfo>
 
@@ -28,21 +29,22 @@ constexpr size_t kProductWidth = 15;
 // Get Info strings are cut so that the response fits one I-frame.
 constexpr size_t kMaxInfoString = 17;
 
-std::string TextField(const std::vector<uint8_t>& data, size_t from, size_t width) {
+std::string TextField(SimDevice::View data, size_t from, size_t width) {
   std::string text;
   for (size_t i = from; i < from + width && data[i] != 0; ++i) text += static_cast<char>(data[i]);
   return text;
 }
 
-void PutString(std::vector<uint8_t>& out, const std::string& text) {
+// Writes the string with its length octet at out; returns where it ends.
+uint8_t* PutString(uint8_t* out, const std::string& text) {
   size_t n = std::min(text.size(), kMaxInfoString);
-  out.push_back(static_cast<uint8_t>(n));
-  out.insert(out.end(), text.begin(), text.begin() + static_cast<long>(n));
+  *out++ = static_cast<uint8_t>(n);
+  return std::copy_n(text.begin(), n, out);
 }
 
 // The subunit octet that a failed request's response starts with: the one
 // the request named, for the procedures whose requests name one.
-std::optional<uint8_t> FailureReply(uint8_t code, const std::vector<uint8_t>& data) {
+std::optional<uint8_t> FailureReply(uint8_t code, SimDevice::View data) {
   bool named = Vocabulary::ProcedureHasSubunit(code) && code != kMultiRetNumberAntennas && code != kTmaNumberSubunits;
   if (!named) return std::nullopt;
   return data.empty() ? 0 : data[0];
@@ -96,7 +98,7 @@ bool SimAld::Restore(const SimAld& snapshot) {
   return true;
 }
 
-SimDevice::Bytes SimAld::Message(uint8_t code, const Bytes& data) {
+SimDevice::Bytes SimAld::Message(uint8_t code, View data) {
   Bytes message(3 + data.size());
   message[0] = code;
   message[1] = static_cast<uint8_t>(data.size() & 0xFF);
@@ -105,30 +107,36 @@ SimDevice::Bytes SimAld::Message(uint8_t code, const Bytes& data) {
   return message;
 }
 
-SimDevice::Outcome SimAld::Ok(uint8_t code, Reply sub, const Bytes& values) {
-  Bytes data;
-  if (sub) data.push_back(*sub);
-  data.push_back(kOk);
-  data.insert(data.end(), values.begin(), values.end());
-  Outcome outcome;
-  outcome.Response = Message(code, data);
-  return outcome;
+SimDevice::Outcome SimAld::Ok(uint8_t code, Reply sub, View values) {
+  return Respond(code, sub, kOk, values);
+}
+
+SimDevice::Outcome SimAld::Ok(uint8_t code, Reply sub, std::initializer_list<uint8_t> values) {
+  return Respond(code, sub, kOk, View(values.begin(), values.size()));
 }
 
 SimDevice::Outcome SimAld::Fail(uint8_t code, Reply sub, uint8_t reason) {
-  Bytes data;
-  if (sub) data.push_back(*sub);
-  data.push_back(kFail);
-  data.push_back(reason);
+  return Respond(code, sub, kFail, View(&reason, 1));
+}
+
+// The response message in one piece: code, length, the subunit octet if
+// any, the return code and the values.
+SimDevice::Outcome SimAld::Respond(uint8_t code, Reply sub, uint8_t status, View values) {
+  size_t length = (sub ? 2u : 1u) + values.size();
   Outcome outcome;
-  outcome.Response = Message(code, data);
+  Bytes& message = outcome.Response;
+  message.reserve(3 + length);
+  message.insert(message.end(), {code, static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)});
+  if (sub) message.push_back(*sub);
+  message.push_back(status);
+  message.insert(message.end(), values.begin(), values.end());
   return outcome;
 }
 
-SimDevice::Outcome SimAld::HandleMessage(const Bytes& message, uint64_t nowMs) {
+SimDevice::Outcome SimAld::HandleMessage(View message, uint64_t nowMs) {
   if (message.size() < 3) return Fail(message.empty() ? 0 : message[0], std::nullopt, kFormatError);
   uint8_t code = message[0];
-  Bytes data(message.begin() + 3, message.end());
+  View data = message.subspan(3);
   if (static_cast<size_t>(message[1] | message[2] << 8) != data.size()) {
     return Fail(code, FailureReply(code, data), kFormatError);
   }
@@ -140,7 +148,7 @@ SimDevice::Outcome SimAld::HandleMessage(const Bytes& message, uint64_t nowMs) {
   return Fail(code, std::nullopt, kUnknownCommand);
 }
 
-std::optional<SimDevice::Outcome> SimAld::CommonProcedure(uint8_t code, const Bytes& data, uint64_t nowMs) {
+std::optional<SimDevice::Outcome> SimAld::CommonProcedure(uint8_t code, View data, uint64_t nowMs) {
   bool empty = data.empty();
   switch (code) {
     case kReset: return empty ? Reset() : Fail(code, std::nullopt, kFormatError);
@@ -186,12 +194,12 @@ SimDevice::Outcome SimAld::AlarmStatus() const {
 }
 
 SimDevice::Outcome SimAld::Information() const {
-  Bytes values;
-  PutString(values, Config().ProductNumber);
-  PutString(values, Config().SerialNumber);
-  PutString(values, Config().HardwareVersion);
-  PutString(values, Config().SoftwareVersion);
-  return Ok(kGetInfo, std::nullopt, values);
+  std::array<uint8_t, 4 * (1 + kMaxInfoString)> values{};
+  uint8_t* end = PutString(values.data(), Config().ProductNumber);
+  end = PutString(end, Config().SerialNumber);
+  end = PutString(end, Config().HardwareVersion);
+  end = PutString(end, Config().SoftwareVersion);
+  return Ok(kGetInfo, std::nullopt, View(values.data(), end));
 }
 
 // A self test finds the hardware faults that are raised as alarms; an
@@ -214,7 +222,7 @@ SimDevice::Outcome SimAld::SelfTest() const {
 // 47 octets write the identity, and the unique identifier becomes the vendor
 // code followed by the new serial number. One octet clears what the
 // operator stored: the operator fields and the configuration data.
-SimDevice::Outcome SimAld::VendorSpecific(const Bytes& data) {
+SimDevice::Outcome SimAld::VendorSpecific(View data) {
   if (data.size() == 1) {
     for (auto& subunit : subunits_) {
       for (auto& [id, octets] : subunit.Fields) {
@@ -244,7 +252,7 @@ SimDevice::Outcome SimAld::DownloadStart() {
   return Ok(kDownloadStart, std::nullopt);
 }
 
-SimDevice::Outcome SimAld::DownloadBlock(const Bytes& data) {
+SimDevice::Outcome SimAld::DownloadBlock(View data) {
   if (!downloading_) return Fail(kDownloadAppl, std::nullopt, kCommandSequenceError);
   ++downloadBlocks_;
   const auto& fail = Config().DownloadFail;
@@ -325,7 +333,7 @@ SimDevice::Outcome SimAld::ClearAlarmsOf(uint8_t code, Reply sub, SimSubunit& su
   return Ok(code, sub);
 }
 
-SimDevice::Outcome SimAld::SetField(uint8_t code, Reply sub, SimSubunit& subunit, const Bytes& request) const {
+SimDevice::Outcome SimAld::SetField(uint8_t code, Reply sub, SimSubunit& subunit, View request) const {
   if (request.empty()) return Fail(code, sub, kFormatError);
   const SimDataFields::Info* info = SimDataFields::Find(request[0]);
   if (!info || !subunit.Fields.count(info->Id)) return Fail(code, sub, kUnknownParameter);
@@ -334,7 +342,7 @@ SimDevice::Outcome SimAld::SetField(uint8_t code, Reply sub, SimSubunit& subunit
   return Ok(code, sub);
 }
 
-SimDevice::Outcome SimAld::GetField(uint8_t code, Reply sub, const SimSubunit& subunit, const Bytes& request) const {
+SimDevice::Outcome SimAld::GetField(uint8_t code, Reply sub, const SimSubunit& subunit, View request) const {
   if (request.size() != 1) return Fail(code, sub, kFormatError);
   auto it = subunit.Fields.find(request[0]);
   if (it == subunit.Fields.end()) return Fail(code, sub, kUnknownParameter);

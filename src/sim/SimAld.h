@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -56,17 +57,18 @@ class SimAld : public SimDevice {
  protected:
   using Reply = std::optional<uint8_t>;  // the subunit octet a response starts with
 
-  Outcome HandleMessage(const Bytes& message, uint64_t nowMs) override;
+  Outcome HandleMessage(View message, uint64_t nowMs) override;
   void OnLinkLost() override { subscribed_ = false; }
   void OnRestart() override;
 
   // The device kind's own procedures; nothing for a code it does not know.
-  virtual std::optional<Outcome> KindProcedure(uint8_t code, const Bytes& data, uint64_t nowMs) = 0;
+  virtual std::optional<Outcome> KindProcedure(uint8_t code, View data, uint64_t nowMs) = 0;
   // The unsolicited message reporting changed alarms of one subunit (index).
   virtual Bytes AlarmIndication(size_t index, const std::vector<std::pair<uint8_t, uint8_t>>& changes) const = 0;
 
-  static Bytes Message(uint8_t code, const Bytes& data);
-  static Outcome Ok(uint8_t code, Reply sub, const Bytes& values = {});
+  static Bytes Message(uint8_t code, View data);
+  static Outcome Ok(uint8_t code, Reply sub, View values = {});
+  static Outcome Ok(uint8_t code, Reply sub, std::initializer_list<uint8_t> values);
   static Outcome Fail(uint8_t code, Reply sub, uint8_t reason);
   // The subunit a request names, or nothing when it names none that exists.
   SimSubunit* SubunitAt(uint8_t number);
@@ -78,20 +80,21 @@ class SimAld : public SimDevice {
   Outcome ClearAlarmsOf(uint8_t code, Reply sub, SimSubunit& subunit);
   // Set and Get Device Data; request holds the field id, then (set) the
   // value. A subunit accepts the fields its store holds.
-  Outcome SetField(uint8_t code, Reply sub, SimSubunit& subunit, const Bytes& request) const;
-  Outcome GetField(uint8_t code, Reply sub, const SimSubunit& subunit, const Bytes& request) const;
+  Outcome SetField(uint8_t code, Reply sub, SimSubunit& subunit, View request) const;
+  Outcome GetField(uint8_t code, Reply sub, const SimSubunit& subunit, View request) const;
 
  private:
-  std::optional<Outcome> CommonProcedure(uint8_t code, const Bytes& data, uint64_t nowMs);
+  std::optional<Outcome> CommonProcedure(uint8_t code, View data, uint64_t nowMs);
   Outcome Reset();
   Outcome AlarmStatus() const;
   Outcome Information() const;
   Outcome SelfTest() const;
-  Outcome VendorSpecific(const Bytes& data);
+  Outcome VendorSpecific(View data);
   Outcome DownloadStart();
-  Outcome DownloadBlock(const Bytes& data);
+  Outcome DownloadBlock(View data);
   Outcome DownloadEnd(uint64_t nowMs);
   void Notify(size_t index, uint8_t code, uint8_t state);
+  static Outcome Respond(uint8_t code, Reply sub, uint8_t status, View values);
 
   // A new member is restored in Restore too.
   std::vector<SimSubunit> subunits_;

@@ -28,7 +28,6 @@ bool PollBit(uint8_t control) {
 SimDevice::SimDevice(SimDeviceConfig config) : config_(std::move(config)) {}
 
 std::optional<SimDevice::Bytes> SimDevice::Receive(const Bytes& content, uint64_t nowMs) {
-  Advance(nowMs);
   if (!powered_ || restarting_ || content.size() < 2) return std::nullopt;
   bool xid = (content[1] & ~kPollBit) == kXid;
   if (content[0] == kBroadcast) return xid ? HandleXid(content, true, nowMs) : std::nullopt;
@@ -91,7 +90,7 @@ std::optional<SimDevice::Bytes> SimDevice::HandleXid(const Bytes& content, bool 
   }
   if (!broadcast) {
     if (!fields.Find(SimXid::kPiProtocolVersion)) return std::nullopt;
-    return SimXid::Build(address_, {{SimXid::kPiProtocolVersion, {config_.AisgVersion}}});
+    return SimXid::Build(address_, std::array{SimXid::Field{SimXid::kPiProtocolVersion, 1, &config_.AisgVersion}});
   }
   bool id = fields.Find(SimXid::kPiUniqueId) != nullptr;
   bool mask = fields.Find(SimXid::kPiMask) != nullptr;
@@ -106,9 +105,7 @@ std::optional<SimDevice::Bytes> SimDevice::ScanAnswer(const SimXid::Fields& fiel
   const auto* pattern = fields.Find(SimXid::kPiUniqueId);
   const auto* mask = fields.Find(SimXid::kPiMask);
   if (!SimXid::ScanMatchesHeard(config_.UniqueId, *pattern, *mask)) return std::nullopt;
-  std::vector<SimXid::Parameter> answer = IdentityParameters();
-  answer.push_back({SimXid::kPiScanVersion, {config_.AisgVersion}});
-  return SimXid::Build(kNoAddress, answer);
+  return SimXid::Build(kNoAddress, IdentityFields());
 }
 
 std::optional<SimDevice::Bytes> SimDevice::AssignAnswer(const SimXid::Fields& fields, uint64_t nowMs) {
@@ -126,13 +123,19 @@ std::optional<SimDevice::Bytes> SimDevice::AssignAnswer(const SimXid::Fields& fi
   DropLink();
   address_ = address->Value[0];
   lastHeardMs_ = nowMs;
-  return SimXid::Build(address_, IdentityParameters());
+  std::array<SimXid::Field, 4> identity = IdentityFields();
+  return SimXid::Build(address_, std::span(identity).first(3));
 }
 
-std::vector<SimXid::Parameter> SimDevice::IdentityParameters() const {
-  return {{SimXid::kPiUniqueId, Bytes(config_.UniqueId.begin(), config_.UniqueId.end())},
-          {SimXid::kPiDeviceType, {config_.DeviceType}},
-          {SimXid::kPiVendorCode, Bytes(config_.VendorCode.begin(), config_.VendorCode.end())}};
+// The fields point into the configuration, which outlives the answer built
+// from them.
+std::array<SimXid::Field, 4> SimDevice::IdentityFields() const {
+  auto text = [](uint8_t id, const std::string& value) {
+    return SimXid::Field{id, static_cast<uint8_t>(value.size()), reinterpret_cast<const uint8_t*>(value.data())};
+  };
+  return {text(SimXid::kPiUniqueId, config_.UniqueId), SimXid::Field{SimXid::kPiDeviceType, 1, &config_.DeviceType},
+          text(SimXid::kPiVendorCode, config_.VendorCode),
+          SimXid::Field{SimXid::kPiScanVersion, 1, &config_.AisgVersion}};
 }
 
 std::optional<SimDevice::Bytes> SimDevice::HandleAddressed(const Bytes& content, uint64_t nowMs) {
@@ -167,7 +170,7 @@ std::optional<SimDevice::Bytes> SimDevice::HandleIFrame(const Bytes& content, ui
   Acknowledge(static_cast<uint8_t>(control >> 5), true);
   if (((control >> 1) & 7) != vr_) return poll ? std::optional<Bytes>(Supervisory(kRej)) : std::nullopt;
   vr_ = (vr_ + 1) & 7;
-  Outcome outcome = HandleMessage(Bytes(content.begin() + 2, content.end()), nowMs);
+  Outcome outcome = HandleMessage(View(content).subspan(2), nowMs);
   if (outcome.Long) {
     pending_ = Pending{nowMs + outcome.DelayMs, std::move(outcome.Response), std::move(outcome.Done)};
     return poll ? std::optional<Bytes>(Supervisory(kRr)) : std::nullopt;

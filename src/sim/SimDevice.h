@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "sim/SimDeviceConfig.h"
@@ -20,6 +22,8 @@
 class SimDevice {
  public:
   using Bytes = std::vector<uint8_t>;
+  // Octets read where they lie, in the frame heard.
+  using View = std::span<const uint8_t>;
 
   static constexpr uint8_t kBroadcast = 0xFF;
   static constexpr uint8_t kNoAddress = 0x00;
@@ -28,8 +32,9 @@ class SimDevice {
   virtual ~SimDevice() = default;
   SimDevice(const SimDevice&) = delete;
 
-  // One frame heard on the bus (address, control, information). Returns the
-  // content this device puts on the line, if it answers.
+  // One frame heard on the bus (address, control, information) at nowMs,
+  // up to which the bus has let time pass (Advance). Returns the content
+  // this device puts on the line, if it answers.
   std::optional<Bytes> Receive(const Bytes& content, uint64_t nowMs);
   // Lets time pass: completes a due long procedure, forgets an idle address,
   // ends a restart.
@@ -59,7 +64,7 @@ class SimDevice {
     std::function<void()> Done;  // applied when a long procedure completes
   };
 
-  virtual Outcome HandleMessage(const Bytes& message, uint64_t nowMs) = 0;
+  virtual Outcome HandleMessage(View message, uint64_t nowMs) = 0;
   // The link dropped (DISC, address lost, restart): subscriptions end here.
   virtual void OnLinkLost() {}
   // The device started afresh (power on, restart after a download).
@@ -90,7 +95,8 @@ class SimDevice {
   std::optional<Bytes> HandleXid(const Bytes& content, bool broadcast, uint64_t nowMs);
   std::optional<Bytes> ScanAnswer(const SimXid::Fields& fields) const;
   std::optional<Bytes> AssignAnswer(const SimXid::Fields& fields, uint64_t nowMs);
-  std::vector<SimXid::Parameter> IdentityParameters() const;
+  // Unique id, device type and vendor code, then the scan's protocol version.
+  std::array<SimXid::Field, 4> IdentityFields() const;
   std::optional<Bytes> HandleAddressed(const Bytes& content, uint64_t nowMs);
   std::optional<Bytes> HandleUnnumbered(const Bytes& content, uint64_t nowMs);
   std::optional<Bytes> HandleIFrame(const Bytes& content, uint64_t nowMs);

@@ -17,15 +17,15 @@ constexpr uint8_t kSendConfigData = 0x89;
 
 // Get Number Antennas carries one octet that means nothing to the device;
 // any request length is taken.
-std::optional<SimDevice::Outcome> SimMultiRet::KindProcedure(uint8_t code, const Bytes& data, uint64_t) {
+std::optional<SimDevice::Outcome> SimMultiRet::KindProcedure(uint8_t code, View data, uint64_t) {
   if (code == kGetNumberAntennas) return Ok(code, std::nullopt, {static_cast<uint8_t>(Subunits().size())});
   if (code < kCalibrate || code > kSendConfigData || code == kAlarmIndication) return std::nullopt;
   if (data.empty()) return Fail(code, 0, kFormatError);
   if (!SubunitAt(data[0])) return Fail(code, data[0], kOutOfRange);
-  return AntennaProcedure(code, data[0], Bytes(data.begin() + 1, data.end()));
+  return AntennaProcedure(code, data[0], data.subspan(1));
 }
 
-SimDevice::Outcome SimMultiRet::AntennaProcedure(uint8_t code, uint8_t antenna, const Bytes& rest) {
+SimDevice::Outcome SimMultiRet::AntennaProcedure(uint8_t code, uint8_t antenna, View rest) {
   size_t index = antenna - 1u;
   SimSubunit& subunit = MutableSubunits()[index];
   bool empty = rest.empty();

@@ -16,9 +16,9 @@ class SimMultiRet : public SimRet {
   using SimRet::SimRet;
 
  protected:
-  std::optional<Outcome> KindProcedure(uint8_t code, const Bytes& data, uint64_t nowMs) override;
+  std::optional<Outcome> KindProcedure(uint8_t code, View data, uint64_t nowMs) override;
   Bytes AlarmIndication(size_t index, const std::vector<std::pair<uint8_t, uint8_t>>& changes) const override;
 
  private:
-  Outcome AntennaProcedure(uint8_t code, uint8_t antenna, const Bytes& rest);
+  Outcome AntennaProcedure(uint8_t code, uint8_t antenna, View rest);
 };

@@ -28,7 +28,7 @@ SimDevice::Outcome SimRet::Calibrate(uint8_t code, Reply sub, size_t index) {
   return outcome;
 }
 
-SimDevice::Outcome SimRet::SetTilt(uint8_t code, Reply sub, size_t index, const Bytes& tilt) {
+SimDevice::Outcome SimRet::SetTilt(uint8_t code, Reply sub, size_t index, View tilt) {
   if (tilt.size() != 2) return Fail(code, sub, kFormatError);
   const SimSubunit& antenna = Subunits()[index];
   if (!antenna.Configured) return Fail(code, sub, kNotConfigured);

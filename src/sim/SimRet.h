@@ -14,7 +14,7 @@ class SimRet : public SimAld {
  protected:
   bool IsCondition(const SimSubunit& antenna, uint8_t code) const override;
   Outcome Calibrate(uint8_t code, Reply sub, size_t index);
-  Outcome SetTilt(uint8_t code, Reply sub, size_t index, const Bytes& tilt);
+  Outcome SetTilt(uint8_t code, Reply sub, size_t index, View tilt);
   Outcome GetTilt(uint8_t code, Reply sub, size_t index) const;
   Outcome SendConfig(uint8_t code, Reply sub, size_t index, size_t octets);
   uint64_t MoveMs(int16_t from, int16_t to) const;

@@ -12,7 +12,7 @@ constexpr uint8_t kGetDeviceData = 0x0F;
 
 }  // namespace
 
-std::optional<SimDevice::Outcome> SimSingleRet::KindProcedure(uint8_t code, const Bytes& data, uint64_t) {
+std::optional<SimDevice::Outcome> SimSingleRet::KindProcedure(uint8_t code, View data, uint64_t) {
   switch (code) {
     case kCalibrate: return data.empty() ? Calibrate(code, std::nullopt, 0) : Fail(code, std::nullopt, kFormatError);
     case kSendConfigData: return SendConfig(code, std::nullopt, 0, data.size());

@@ -26,7 +26,7 @@ uint8_t FieldOctet(const SimSubunit& subunit, uint8_t id) {
 
 }  // namespace
 
-std::optional<SimDevice::Outcome> SimTma::KindProcedure(uint8_t code, const Bytes& data, uint64_t) {
+std::optional<SimDevice::Outcome> SimTma::KindProcedure(uint8_t code, View data, uint64_t) {
   if (code == kGetNumberSubunits) {
     if (!data.empty()) return Fail(code, std::nullopt, kFormatError);
     return Ok(code, std::nullopt, {static_cast<uint8_t>(Subunits().size())});
@@ -34,10 +34,10 @@ std::optional<SimDevice::Outcome> SimTma::KindProcedure(uint8_t code, const Byte
   if (code < kSetMode || code > kGetSupportedFunctions || code == kAlarmIndication) return std::nullopt;
   if (data.empty()) return Fail(code, 0, kFormatError);
   if (!SubunitAt(data[0])) return Fail(code, data[0], kOutOfRange);
-  return SubunitProcedure(code, data[0], Bytes(data.begin() + 1, data.end()));
+  return SubunitProcedure(code, data[0], data.subspan(1));
 }
 
-SimDevice::Outcome SimTma::SubunitProcedure(uint8_t code, uint8_t number, const Bytes& rest) {
+SimDevice::Outcome SimTma::SubunitProcedure(uint8_t code, uint8_t number, View rest) {
   SimSubunit& subunit = *SubunitAt(number);
   bool empty = rest.empty();
   switch (code) {
@@ -53,7 +53,7 @@ SimDevice::Outcome SimTma::SubunitProcedure(uint8_t code, uint8_t number, const 
   }
 }
 
-SimDevice::Outcome SimTma::SetMode(uint8_t code, uint8_t number, SimSubunit& subunit, const Bytes& rest) {
+SimDevice::Outcome SimTma::SetMode(uint8_t code, uint8_t number, SimSubunit& subunit, View rest) {
   if (rest.size() != 1) return Fail(code, number, kFormatError);
   if (rest[0] > 1) return Fail(code, number, kOutOfRange);
   if (rest[0] == 1 && !(subunit.Functions & kBypassFlag)) return Fail(code, number, kUnsupportedProcedure);
@@ -63,7 +63,7 @@ SimDevice::Outcome SimTma::SetMode(uint8_t code, uint8_t number, SimSubunit& sub
 
 // A gain must lie within the support limits and on the resolution grid; in
 // bypass mode there is no amplifier to set.
-SimDevice::Outcome SimTma::SetGain(uint8_t code, uint8_t number, SimSubunit& subunit, const Bytes& rest) {
+SimDevice::Outcome SimTma::SetGain(uint8_t code, uint8_t number, SimSubunit& subunit, View rest) {
   if (rest.size() != 1) return Fail(code, number, kFormatError);
   if (!(subunit.Functions & kGainFlag)) return Fail(code, number, kUnsupportedProcedure);
   if (subunit.Mode == 1) return Fail(code, number, kBadGainForBypass);

@@ -20,12 +20,12 @@ class SimTma : public SimAld {
   using SimAld::SimAld;
 
  protected:
-  std::optional<Outcome> KindProcedure(uint8_t code, const Bytes& data, uint64_t nowMs) override;
+  std::optional<Outcome> KindProcedure(uint8_t code, View data, uint64_t nowMs) override;
   Bytes AlarmIndication(size_t index, const std::vector<std::pair<uint8_t, uint8_t>>& changes) const override;
 
  private:
-  Outcome SubunitProcedure(uint8_t code, uint8_t number, const Bytes& rest);
-  Outcome SetMode(uint8_t code, uint8_t number, SimSubunit& subunit, const Bytes& rest);
-  Outcome SetGain(uint8_t code, uint8_t number, SimSubunit& subunit, const Bytes& rest);
+  Outcome SubunitProcedure(uint8_t code, uint8_t number, View rest);
+  Outcome SetMode(uint8_t code, uint8_t number, SimSubunit& subunit, View rest);
+  Outcome SetGain(uint8_t code, uint8_t number, SimSubunit& subunit, View rest);
   Outcome SupportedFunctions(uint8_t code, uint8_t number, const SimSubunit& subunit) const;
 };

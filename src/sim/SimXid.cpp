@@ -29,14 +29,18 @@ const SimXid::Field* SimXid::Fields::Find(uint8_t id) const {
   return nullptr;
 }
 
-std::vector<uint8_t> SimXid::Build(uint8_t address, const std::vector<Parameter>& parameters) {
-  std::vector<uint8_t> content = {address, kControl, kFormat, kGroup, 0};
+// Sized before it is filled: every device of a scanned bus answers with one.
+std::vector<uint8_t> SimXid::Build(uint8_t address, std::span<const Field> parameters) {
+  size_t group = 0;
+  for (const auto& p : parameters) group += 2u + p.Length;
+  std::vector<uint8_t> content;
+  content.reserve(5 + group);
+  content.insert(content.end(), {address, kControl, kFormat, kGroup, static_cast<uint8_t>(group)});
   for (const auto& p : parameters) {
     content.push_back(p.Id);
-    content.push_back(static_cast<uint8_t>(p.Value.size()));
-    content.insert(content.end(), p.Value.begin(), p.Value.end());
+    content.push_back(p.Length);
+    content.insert(content.end(), p.Value, p.Value + p.Length);
   }
-  content[4] = static_cast<uint8_t>(content.size() - 5);
   return content;
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,13 +26,8 @@ class SimXid {
   static constexpr uint8_t kPiProtocolVersion = 20;
   static constexpr size_t kPaddedLength = 19;
 
-  // A parameter of a frame to send.
-  struct Parameter {
-    uint8_t Id;
-    std::vector<uint8_t> Value;
-  };
-
-  // A parameter of a frame heard: the value stays in the frame's octets.
+  // A parameter of a frame heard, or of one to send: the value stays where
+  // it lies, in the frame's octets or in the device's configuration.
   struct Field {
     uint8_t Id;
     uint8_t Length;
@@ -53,7 +49,7 @@ class SimXid {
   // the frame is not a well-formed AISG XID (a device ignores such frames).
   // The fields point into content.
   static bool Parse(const uint8_t* content, size_t length, Fields& fields);
-  static std::vector<uint8_t> Build(uint8_t address, const std::vector<Parameter>& parameters);
+  static std::vector<uint8_t> Build(uint8_t address, std::span<const Field> parameters);
 
   // The identifier as the scan sees it: vendor code in octets 0 and 1, the
   // rest right-aligned in 19 octets with 0x00 between.

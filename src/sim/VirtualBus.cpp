@@ -1,5 +1,7 @@
 #include "sim/VirtualBus.h"
 
+#include <algorithm>
+
 #include "link/HdlcCodec.h"
 #include "link/HdlcControl.h"
 #include "sim/SimSite.h"
@@ -127,37 +129,63 @@ void VirtualBus::AdvanceTo(uint64_t nowMs) {
 }
 
 VirtualBus::Answer VirtualBus::Handle(const uint8_t* wire, size_t length) {
+  Answer answer;
+  Handle(wire, length, answer);
+  return answer;
+}
+
+void VirtualBus::Handle(const uint8_t* wire, size_t length, Answer& answer) {
   std::lock_guard<std::mutex> lock(mutex_);
+  answer.OnTime.clear();
+  answer.Late.clear();
+  answer.SplitAt = answer.SplitPauseMs = 0;
   uint64_t now = clock_.NowMs();
   AdvanceTo(now);
   uint8_t decoded[HdlcCodec::kMaxDecoded];
   HdlcCodec::Decoded frame = HdlcCodec::Decode(wire, static_cast<uint16_t>(length), decoded);
   // A damaged frame is heard by nobody.
-  if (frame.Result != kSuccess) return {};
+  if (frame.Result != kSuccess) return;
   content_.assign(decoded, decoded + frame.Length);
-  std::vector<std::vector<uint8_t>> onTime;
-  Answer answer;
+  if (frame.Length > 0 && Reaches(content_[0])) ++framesHeard_;
+  size_t onTime = 0;
   for (auto& device : devices_) {
     std::optional<std::vector<uint8_t>> reply = device->Receive(content_, now);
     if (!reply || Roll(faults_.DropShare)) continue;
-    std::vector<uint8_t> octets = ToWire(*reply, Roll(faults_.FcsShare));
-    const SimDeviceConfig& config = device->Config();
-    size_t frameLength = octets.size();
-    bool xid = reply->size() >= 2 && (*reply)[1] == HdlcControl::kXid;
-    if (!xid) AddStrayOctets(octets, config.StrayOctets);
-    size_t staleLength = PrependStaleIFrame(*device, *reply, octets);
-    if (Roll(faults_.LateShare)) {
-      answer.Late.insert(answer.Late.end(), octets.begin(), octets.end());
-    } else {
-      onTime.push_back(std::move(octets));
-      answer.SplitAt = staleLength > 0 ? staleLength : frameLength / 2;
-      answer.SplitPauseMs = staleLength > 0 ? *config.StaleIFrameGapMs : config.SplitAnswerMs;
-    }
+    if (onTime == onTime_.size()) onTime_.emplace_back();
+    if (Place(*device, *reply, onTime_[onTime], answer)) ++onTime;
   }
   // Answers that meet on the line leave no pieces to tell apart.
-  if (onTime.size() != 1 || answer.SplitPauseMs == 0) answer.SplitAt = answer.SplitPauseMs = 0;
-  answer.OnTime = Combine(onTime);
-  return answer;
+  if (onTime != 1 || answer.SplitPauseMs == 0) answer.SplitAt = answer.SplitPauseMs = 0;
+  Combine(onTime, answer.OnTime);
+}
+
+// Puts one device's reply on the line as octets: late ones straight into
+// the answer, and true for those within the read window, left in octets.
+bool VirtualBus::Place(const SimAld& device, const std::vector<uint8_t>& reply, std::vector<uint8_t>& octets,
+                       Answer& answer) {
+  ToWire(reply, Roll(faults_.FcsShare), octets);
+  const SimDeviceConfig& config = device.Config();
+  size_t frameLength = octets.size();
+  bool xid = reply.size() >= 2 && reply[1] == HdlcControl::kXid;
+  if (!xid) AddStrayOctets(octets, config.StrayOctets);
+  size_t staleLength = PrependStaleIFrame(device, reply, octets);
+  if (Roll(faults_.LateShare)) {
+    answer.Late.insert(answer.Late.end(), octets.begin(), octets.end());
+    return false;
+  }
+  answer.SplitAt = staleLength > 0 ? staleLength : frameLength / 2;
+  answer.SplitPauseMs = staleLength > 0 ? *config.StaleIFrameGapMs : config.SplitAnswerMs;
+  return true;
+}
+
+bool VirtualBus::Reaches(uint8_t address) const {
+  if (address == SimDevice::kBroadcast) return true;
+  return std::any_of(devices_.begin(), devices_.end(), [&](const auto& d) { return d->Address() == address; });
+}
+
+uint64_t VirtualBus::FramesHeard() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return framesHeard_;
 }
 
 bool VirtualBus::Roll(double share) {
@@ -165,20 +193,20 @@ bool VirtualBus::Roll(double share) {
   return std::uniform_real_distribution<double>(0.0, 1.0)(random_) < share;
 }
 
-std::vector<uint8_t> VirtualBus::ToWire(const std::vector<uint8_t>& content, bool corrupt) const {
+void VirtualBus::ToWire(const std::vector<uint8_t>& content, bool corrupt, std::vector<uint8_t>& out) const {
+  out.clear();
   if (!corrupt) {
-    std::vector<uint8_t> out(2 * content.size() + 6);
+    out.resize(2 * content.size() + 6);
     out.resize(HdlcCodec::Encode(content.data(), static_cast<uint16_t>(content.size()), out.data()));
-    return out;
+    return;
   }
   auto fcs = static_cast<uint16_t>(~HdlcCodec::FcsRun(HdlcCodec::kFcsInit, content.data(), content.size()));
   fcs ^= 0x00FF;
-  std::vector<uint8_t> out = {HdlcCodec::kFlag};
+  out.push_back(HdlcCodec::kFlag);
   for (uint8_t octet : content) PutEscaped(out, octet);
   PutEscaped(out, static_cast<uint8_t>(fcs & 0xFF));
   PutEscaped(out, static_cast<uint8_t>(fcs >> 8));
   out.push_back(HdlcCodec::kFlag);
-  return out;
 }
 
 // Returns the length of the old frame put in front, 0 when there is none.
@@ -187,7 +215,8 @@ size_t VirtualBus::PrependStaleIFrame(const SimAld& device, const std::vector<ui
   bool iFrame = reply.size() >= 2 && (reply[1] & 0x01) == 0;
   if (!iFrame || !device.Config().StaleIFrameGapMs) return 0;
   std::vector<uint8_t>& last = lastIFrames_[&device];
-  std::vector<uint8_t> stale = last.empty() ? last : ToWire(last, false);
+  std::vector<uint8_t> stale;
+  if (!last.empty()) ToWire(last, false, stale);
   last = reply;
   octets.insert(octets.begin(), stale.begin(), stale.end());
   return stale.size();
@@ -203,9 +232,9 @@ void VirtualBus::AddStrayOctets(std::vector<uint8_t>& octets, uint32_t count) {
 // Concatenated answers follow each other as devices that wait for a quiet
 // line would send them. Overlapped answers start together: where two drivers
 // fight, a driven 0 bit wins, so the octets come out as the AND of both.
-std::vector<uint8_t> VirtualBus::Combine(const std::vector<std::vector<uint8_t>>& frames) const {
-  std::vector<uint8_t> out;
-  for (const auto& frame : frames) {
+void VirtualBus::Combine(size_t count, std::vector<uint8_t>& out) const {
+  for (size_t k = 0; k < count; ++k) {
+    const std::vector<uint8_t>& frame = onTime_[k];
     if (collisions_ == Collisions::kConcat || out.empty()) {
       out.insert(out.end(), frame.begin(), frame.end());
       continue;
@@ -218,7 +247,6 @@ std::vector<uint8_t> VirtualBus::Combine(const std::vector<std::vector<uint8_t>>
       }
     }
   }
-  return out;
 }
 
 bool VirtualBus::RaiseAlarm(size_t device, uint8_t subunit, uint8_t code) {

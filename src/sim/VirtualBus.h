@@ -56,9 +56,16 @@ class VirtualBus {
   // planned; the shares and their random stream go on unchanged.
   std::vector<std::string> AddFaults(const SimFaults& faults);
   uint32_t LateMs() const;
+  // Frames that reached a device: whole, and sent to the broadcast address
+  // or to one that a device holds. No device hears any other frame, though
+  // time passes for them all.
+  uint64_t FramesHeard() const;
 
   // wire: one raw frame, flags included, as the primary wrote it.
   Answer Handle(const uint8_t* wire, size_t length);
+  // The same into answer, whose room is used again: a fuzz run hands the
+  // bus millions of frames.
+  void Handle(const uint8_t* wire, size_t length, Answer& answer);
 
   bool RaiseAlarm(size_t device, uint8_t subunit, uint8_t code);
   bool ClearAlarm(size_t device, uint8_t subunit, uint8_t code);
@@ -88,11 +95,14 @@ class VirtualBus {
   void AdvanceTo(uint64_t nowMs);
   std::vector<size_t> Targets(const std::string& name) const;
   void Schedule(const SimFaults& faults, uint64_t originMs, std::vector<std::string>& unknown);
-  std::vector<uint8_t> ToWire(const std::vector<uint8_t>& content, bool corrupt) const;
+  bool Place(const SimAld& device, const std::vector<uint8_t>& reply, std::vector<uint8_t>& octets, Answer& answer);
+  void ToWire(const std::vector<uint8_t>& content, bool corrupt, std::vector<uint8_t>& out) const;
   static void AddStrayOctets(std::vector<uint8_t>& octets, uint32_t count);
   size_t PrependStaleIFrame(const SimAld& device, const std::vector<uint8_t>& reply, std::vector<uint8_t>& octets);
-  std::vector<uint8_t> Combine(const std::vector<std::vector<uint8_t>>& frames) const;
+  // The first count answers of onTime_, as they meet on the line.
+  void Combine(size_t count, std::vector<uint8_t>& out) const;
   bool Roll(double share);
+  bool Reaches(uint8_t address) const;
 
   Clock& clock_;
   mutable std::mutex mutex_;
@@ -107,4 +117,8 @@ class VirtualBus {
   // The frame being handled, kept between frames for its room: the bus
   // hears every frame of a session, and a fuzz run millions more.
   std::vector<uint8_t> content_;
+  // The answers within the read window of the frame being handled, kept for
+  // their room likewise; the first ones are the frame's.
+  std::vector<std::vector<uint8_t>> onTime_;
+  uint64_t framesHeard_ = 0;
 };
