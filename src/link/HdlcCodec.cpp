@@ -2,16 +2,6 @@
 
 namespace {
 
-std::array<uint16_t, 256> BuildFcsTable() {
-  std::array<uint16_t, 256> table{};
-  for (unsigned i = 0; i < 256; ++i) {
-    unsigned v = i;
-    for (int bit = 0; bit < 8; ++bit) v = (v & 1) ? (v >> 1) ^ 0x8408 : v >> 1;
-    table[i] = static_cast<uint16_t>(v);
-  }
-  return table;
-}
-
 uint16_t PutEscaped(uint8_t octet, uint8_t* out, uint16_t at) {
   if (octet == HdlcCodec::kFlag || octet == HdlcCodec::kEscape) {
     out[at++] = HdlcCodec::kEscape;
@@ -24,8 +14,7 @@ uint16_t PutEscaped(uint8_t octet, uint8_t* out, uint16_t at) {
 }  // namespace
 
 const std::array<uint16_t, 256>& HdlcCodec::FcsTable() {
-  static const std::array<uint16_t, 256> table = BuildFcsTable();
-  return table;
+  return kHdlcFcsTable;
 }
 
 uint16_t HdlcCodec::FcsRun(uint16_t fcs, const uint8_t* data, size_t length) {

@@ -44,8 +44,8 @@ void SimDevice::Advance(uint64_t nowMs) {
     QueueMessage(std::move(done.Response));
     if (done.Done) done.Done();
   }
-  bool idle = config_.AddressTimeoutMs != 0 && nowMs - lastHeardMs_ >= config_.AddressTimeoutMs;
-  if (address_ != kNoAddress && idle) ForgetAddress();
+  if (address_ == kNoAddress || config_.AddressTimeoutMs == 0) return;
+  if (nowMs - lastHeardMs_ >= config_.AddressTimeoutMs) ForgetAddress();
 }
 
 void SimDevice::PowerOff() {

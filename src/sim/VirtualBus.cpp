@@ -139,14 +139,16 @@ void VirtualBus::Handle(const uint8_t* wire, size_t length, Answer& answer) {
   answer.OnTime.clear();
   answer.Late.clear();
   answer.SplitAt = answer.SplitPauseMs = 0;
-  uint64_t now = clock_.NowMs();
-  AdvanceTo(now);
   uint8_t decoded[HdlcCodec::kMaxDecoded];
   HdlcCodec::Decoded frame = HdlcCodec::Decode(wire, static_cast<uint16_t>(length), decoded);
-  // A damaged frame is heard by nobody.
-  if (frame.Result != kSuccess) return;
+  // A damaged frame, or one to an address nobody holds, is heard by nobody:
+  // to the devices it is the same as a quiet line, so time catches up with
+  // them at the next frame they hear, as after any quiet spell.
+  if (frame.Result != kSuccess || frame.Length == 0 || !Reaches(decoded[0])) return;
+  ++framesHeard_;
   content_.assign(decoded, decoded + frame.Length);
-  if (frame.Length > 0 && Reaches(content_[0])) ++framesHeard_;
+  uint64_t now = clock_.NowMs();
+  AdvanceTo(now);
   size_t onTime = 0;
   for (auto& device : devices_) {
     std::optional<std::vector<uint8_t>> reply = device->Receive(content_, now);

@@ -57,8 +57,8 @@ class VirtualBus {
   std::vector<std::string> AddFaults(const SimFaults& faults);
   uint32_t LateMs() const;
   // Frames that reached a device: whole, and sent to the broadcast address
-  // or to one that a device holds. No device hears any other frame, though
-  // time passes for them all.
+  // or to one that a device holds. Any other frame is to the devices as a
+  // quiet line.
   uint64_t FramesHeard() const;
 
   // wire: one raw frame, flags included, as the primary wrote it.
