@@ -125,11 +125,14 @@ SimDevice::Outcome SimAld::Respond(uint8_t code, Reply sub, uint8_t status, View
   size_t length = (sub ? 2u : 1u) + values.size();
   Outcome outcome;
   Bytes& message = outcome.Response;
-  message.reserve(3 + length);
-  message.insert(message.end(), {code, static_cast<uint8_t>(length & 0xFF), static_cast<uint8_t>(length >> 8)});
-  if (sub) message.push_back(*sub);
-  message.push_back(status);
-  message.insert(message.end(), values.begin(), values.end());
+  message.resize(3 + length);
+  message[0] = code;
+  message[1] = static_cast<uint8_t>(length & 0xFF);
+  message[2] = static_cast<uint8_t>(length >> 8);
+  auto at = message.begin() + 3;
+  if (sub) *at++ = *sub;
+  *at++ = status;
+  std::copy(values.begin(), values.end(), at);
   return outcome;
 }
 

@@ -1,5 +1,6 @@
 #include "sim/SimXid.h"
 
+#include <algorithm>
 #include <cstring>
 
 bool SimXid::Parse(const uint8_t* content, size_t length, Fields& fields) {
@@ -33,13 +34,17 @@ const SimXid::Field* SimXid::Fields::Find(uint8_t id) const {
 std::vector<uint8_t> SimXid::Build(uint8_t address, std::span<const Field> parameters) {
   size_t group = 0;
   for (const auto& p : parameters) group += 2u + p.Length;
-  std::vector<uint8_t> content;
-  content.reserve(5 + group);
-  content.insert(content.end(), {address, kControl, kFormat, kGroup, static_cast<uint8_t>(group)});
+  std::vector<uint8_t> content(5 + group);
+  content[0] = address;
+  content[1] = kControl;
+  content[2] = kFormat;
+  content[3] = kGroup;
+  content[4] = static_cast<uint8_t>(group);
+  auto at = content.begin() + 5;
   for (const auto& p : parameters) {
-    content.push_back(p.Id);
-    content.push_back(p.Length);
-    content.insert(content.end(), p.Value, p.Value + p.Length);
+    *at++ = p.Id;
+    *at++ = p.Length;
+    at = std::copy(p.Value, p.Value + p.Length, at);
   }
   return content;
 }
